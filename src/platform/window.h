@@ -367,7 +367,7 @@ public:
     // State.
     void Show(ShowCommand command);
     bool IsVisible() const;    // WS_VISIBLE of this window and every ancestor
-    bool IsMinimized() const;  // IsIconic
+    bool IsIconic() const;  // minimised
     void Enable(bool enable);
     bool IsEnabled() const;
     void SetText(std::wstring_view text);
