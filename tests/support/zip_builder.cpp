@@ -4,7 +4,7 @@
 
 #include <stdexcept>
 
-#include "platform/fs.h"
+#include "support/test_files.h"
 
 namespace tqtest {
 
@@ -187,27 +187,7 @@ std::string ZipBuilder::Build(ZipLayout* layoutOut) const {
 }
 
 void ZipBuilder::Save(const std::wstring& path) const {
-    WriteBytes(path, Build());
-}
-
-void WriteBytes(const std::wstring& path, std::string_view bytes) {
-    platform::File file(path, platform::File::Mode::kCreateWrite);
-    file.Write(bytes.data(), bytes.size());
-    file.Close();
-}
-
-std::string ReadBytes(const std::wstring& path) {
-    platform::File file(path, platform::File::Mode::kRead);
-    std::string out;
-    char buffer[65536];
-    for (;;) {
-        const size_t got = file.Read(buffer, sizeof buffer);
-        if (got == 0) {
-            break;
-        }
-        out.append(buffer, got);
-    }
-    return out;
+    testing_support::WriteFileBytes(path, Build());
 }
 
 }  // namespace tqtest

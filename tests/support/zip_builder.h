@@ -83,7 +83,7 @@ class ZipBuilder {
     ZipBuilder& Corrupt(Hook hook);
 
     std::string Build(ZipLayout* layout = nullptr) const;
-    // Builds and writes the archive to path.
+    // Builds and writes the archive to path, making its folders.
     void Save(const std::wstring& path) const;
 
   private:
@@ -99,10 +99,5 @@ uint32_t GetLE32(std::string_view bytes, size_t at);
 // Raw deflate data (no zlib header), as the archive holds it.
 std::string DeflateRaw(std::string_view data);
 uint32_t Crc32(std::string_view data);
-
-// Writes bytes to a file, replacing it.
-void WriteBytes(const std::wstring& path, std::string_view bytes);
-// The whole content of a file.
-std::string ReadBytes(const std::wstring& path);
 
 }  // namespace tqtest

@@ -7,13 +7,17 @@
 #include <vector>
 
 #include "platform/fs.h"
+#include "support/test_files.h"
 #include "support/zip_builder.h"
 #include "zip/unzip_file.h"
 #include "zip/zip_test_util.h"
 
 using namespace tqtest;
+using testing_support::ReadFileBytes;
+using testing_support::RemoveTree;
+using testing_support::TempDir;
+using testing_support::WriteFileBytes;
 using ziptest::CauseOf;
-using ziptest::ScratchFolder;
 
 namespace {
 
@@ -38,13 +42,13 @@ class ExtractPackageTest : public ::testing::Test {
         return ExtractPackage(m_package, m_dest);
     }
     std::string Content(const std::wstring& relative) {
-        return ReadBytes(m_work / (L"out/" + relative));
+        return ReadFileBytes(m_work / (L"out/" + relative));
     }
     bool ExistsInDest(const std::wstring& relative) {
         return platform::Exists(m_work / (L"out/" + relative));
     }
 
-    ScratchFolder m_work;
+    TempDir m_work;
     std::wstring m_package = m_work / L"in/package.zip";
     // Two levels deep, so that a name climbing out lands in a folder the test watches.
     std::wstring m_outside = m_work / L"out";
@@ -58,7 +62,7 @@ TEST_F(ExtractPackageTest, MissingPackageCreatesNothing) {
 }
 
 TEST_F(ExtractPackageTest, PackageThatIsNoArchiveFailsBeforeTheDestinationExists) {
-    WriteBytes(m_package, "");
+    WriteFileBytes(m_package, "");
     EXPECT_EQ(CauseOf([&] { ExtractPackage(m_package, m_dest); }), CZipException::kBadZipFile);
     EXPECT_FALSE(platform::Exists(m_dest));
 }
@@ -77,7 +81,7 @@ TEST_F(ExtractPackageTest, WritesTheTreeWithEitherSeparatorAndAnyFolderEntries) 
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        ziptest::RemoveTree(m_outside);
+        RemoveTree(m_outside);
         ZipBuilder builder;
         for (const ZipItem& item : c.items) {
             builder.Add(item);
@@ -110,7 +114,7 @@ TEST_F(ExtractPackageTest, FolderEntryMakesOnlyAFolder) {
 
 TEST_F(ExtractPackageTest, DestinationWithOrWithoutTrailingSeparator) {
     for (const std::wstring& dest : {m_dest, m_dest + platform::kPathSep}) {
-        ziptest::RemoveTree(m_dest);
+        RemoveTree(m_dest);
         ZipBuilder().AddFile("f.txt", "eff").Save(m_package);
         ASSERT_TRUE(ExtractPackage(m_package, dest));
         EXPECT_EQ(Content(DestRelative(L"f.txt")), "eff");
@@ -126,7 +130,7 @@ TEST_F(ExtractPackageTest, ReplacesExistingFiles) {
 TEST_F(ExtractPackageTest, ReadOnlyExistingFileIsSkipped) {
     CreateFolderPath(m_dest);
     const std::wstring locked = m_work / L"out/dest/locked.txt";
-    WriteBytes(locked, "old");
+    WriteFileBytes(locked, "old");
     ASSERT_TRUE(platform::SetAttributes(locked, platform::kAttrReadOnly));
     {
         platform::File probe;
@@ -152,7 +156,7 @@ TEST_F(ExtractPackageTest, WrittenFilesGetTheEntryTimeAsLocalTimeAndItsAttribute
         item.externalAttributes = platform::kAttrReadOnly | platform::kAttrArchive;
         ZipItem plain{"plain.txt", "p", kZipStored};
         plain.dosDateTime = item.dosDateTime;
-        ziptest::RemoveTree(m_outside);
+        RemoveTree(m_outside);
         ASSERT_TRUE(Extract(ZipBuilder().Add(item).Add(plain)));
 
         std::tm tm{};
@@ -204,7 +208,7 @@ TEST_F(ExtractPackageTest, DamagedEntriesStopTheExtractionAfterTheEarlierOnes) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        ziptest::RemoveTree(m_outside);
+        RemoveTree(m_outside);
         ZipBuilder builder;
         builder.AddFile("one.txt", Pattern(5000)).AddFile("two.txt", Pattern(6000)).Corrupt(c.hook);
         EXPECT_EQ(CauseOf([&] { Extract(builder); }), c.cause);
@@ -220,7 +224,7 @@ TEST_F(ExtractPackageTest, NamesLeavingTheDestinationAreRefusedBeforeAnythingIsW
     };
     for (const char* name : names) {
         SCOPED_TRACE(name);
-        ziptest::RemoveTree(m_outside);
+        RemoveTree(m_outside);
         platform::CreateFolder(m_outside);
         ZipBuilder builder;
         builder.AddFile("good.txt", "fine").AddFile(name, "escaped").AddFile("later.txt", "no");
@@ -248,7 +252,7 @@ TEST_F(ExtractPackageTest, HarmlessDotsAndLongNames) {
     EXPECT_EQ(Content(DestRelative(L"cut.txt")), "cut at the zero");
 
     // 260 bytes do not fit the name buffer: refused, not cut to another name.
-    ziptest::RemoveTree(m_outside);
+    RemoveTree(m_outside);
     const std::string name260 = name259 + "m";
     EXPECT_EQ(CauseOf([&] { Extract(ZipBuilder().AddFile(name260, "long")); }),
               CZipException::kBadZipFile);
@@ -256,7 +260,7 @@ TEST_F(ExtractPackageTest, HarmlessDotsAndLongNames) {
 }
 
 TEST(CreateFolderPathTest, CreatesEveryLevel) {
-    ScratchFolder work;
+    TempDir work;
     CreateFolderPath(work / L"a/b/c");
     EXPECT_TRUE(platform::IsFolder(work / L"a/b/c"));
     CreateFolderPath(work / L"a/b/c/d/");

@@ -6,12 +6,14 @@
 #include <string>
 #include <vector>
 
+#include "support/test_files.h"
 #include "support/zip_builder.h"
 #include "zip/zip_test_util.h"
 
 using namespace tqtest;
+using testing_support::TempDir;
+using testing_support::WriteFileBytes;
 using ziptest::CauseOf;
-using ziptest::ScratchFolder;
 
 namespace {
 
@@ -59,15 +61,15 @@ std::string NameOf(CUnzipFile& unzip, ZipEntryInfo& info) {
 class UnzipFileTest : public ::testing::Test {
   protected:
     std::wstring Save(const ZipBuilder& builder) {
-        WriteBytes(m_path, builder.Build());
+        WriteFileBytes(m_path, builder.Build());
         return m_path;
     }
     std::wstring SaveBytes(const std::string& bytes) {
-        WriteBytes(m_path, bytes);
+        WriteFileBytes(m_path, bytes);
         return m_path;
     }
 
-    ScratchFolder m_folder;
+    TempDir m_folder;
     std::wstring m_path = m_folder / L"package.zip";
 };
 
