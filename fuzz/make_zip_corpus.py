@@ -99,7 +99,7 @@ def seeds():
     yield "method_bzip2.zip", build([Entry("m.txt", TEXT, 12, payload=b"BZh9")])
     yield "local_method_differs.zip", build([Entry("m.txt", TEXT, local_method=0)])
     yield "bad_dos_date.zip", build([Entry("t.txt", TEXT, time=0)])
-    yield "bomb.zip", build([Entry("zeros.bin", b"\0" * (4 * 1024 * 1024))])
+    yield "bomb.zip", build([Entry("zeros.bin", b"\0" * (1024 * 1024))])
     names = {
         "parent": b"../escape.txt", "parent_backslash": b"..\\escape.txt", "rooted": b"/abs.txt",
         "rooted_backslash": b"\\abs.txt", "drive": b"C:/drive.txt", "drive_relative": b"C:drive.txt",

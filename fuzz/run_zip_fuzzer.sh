@@ -19,5 +19,5 @@ if [ -z "${TMPDIR:-}" ] && [ -d /dev/shm ]; then
   export TMPDIR=/dev/shm
 fi
 exec "$build/fuzz/zip_fuzzer" -max_total_time="$seconds" -max_len=65536 -timeout=30 \
-  -rss_limit_mb=2048 -print_final_stats=1 -artifact_prefix="$build/zip-crashes/" "$@" \
-  "$build/zip-corpus" "$root/fuzz/corpus/zip"
+  -rss_limit_mb=2048 -print_final_stats=1 -dict="$root/fuzz/zip.dict" \
+  -artifact_prefix="$build/zip-crashes/" "$@" "$build/zip-corpus" "$root/fuzz/corpus/zip"
