@@ -203,9 +203,15 @@ void CUnzipFile::ReadCentralRecord(uint64_t position, ZipEntryInfo& info,
     info.flags = ReadUInt16();
     info.method = ReadUInt16();
     info.dosDateTime = ReadUInt32();
-    if (!DosDateTimeToTime(info.dosDateTime, info.timeStamp)) {
-        ThrowError(kZipBadZipFile);
+    if (!m_haveLastTime || info.dosDateTime != m_lastDosDateTime) {
+        // The calendar's conversion looks at the time zone file on every call.
+        if (!DosDateTimeToTime(info.dosDateTime, m_lastTimeStamp)) {
+            ThrowError(kZipBadZipFile);
+        }
+        m_lastDosDateTime = info.dosDateTime;
+        m_haveLastTime = true;
     }
+    info.timeStamp = m_lastTimeStamp;
     info.crc = ReadUInt32();
     info.compressedSize = ReadUInt32();
     info.uncompressedSize = ReadUInt32();

@@ -135,4 +135,8 @@ class CUnzipFile : public CZUBaseFile {
     ZipEntryInfo m_entryInfo;
     uint32_t m_localHeaderOffset = 0;
     std::unique_ptr<EntryReadState> m_readState;
+    // The last date-time converted: entries of a package mostly share one, and each is read twice.
+    uint32_t m_lastDosDateTime = 0;
+    int64_t m_lastTimeStamp = 0;
+    bool m_haveLastTime = false;
 };

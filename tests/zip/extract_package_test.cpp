@@ -127,6 +127,20 @@ TEST_F(ExtractPackageTest, ReplacesExistingFiles) {
     EXPECT_EQ(Content(DestRelative(L"f.txt")), "second");
 }
 
+TEST_F(ExtractPackageTest, NamesMatchExistingFilesAndFoldersWithoutRegardToCase) {
+    CreateFolderPath(m_work / L"out/dest/Bin/Sub");
+    WriteFileBytes(m_work / L"out/dest/Bin/Sub/Readme.TXT", "old text that is longer");
+    ASSERT_TRUE(Extract(ZipBuilder()
+                            .AddFile("bin/sub/README.txt", "new")
+                            .AddFile("BIN/SUB/added.dll", "dll")
+                            .AddFile("bin/Other/x.txt", "x")));
+    EXPECT_EQ(Content(DestRelative(L"Bin/Sub/Readme.TXT")), "new");
+    EXPECT_EQ(Content(DestRelative(L"Bin/Sub/added.dll")), "dll");
+    EXPECT_EQ(Content(DestRelative(L"Bin/Other/x.txt")), "x");
+    EXPECT_EQ(platform::ListFolder(m_dest).size(), 1u);
+    EXPECT_EQ(platform::ListFolder(m_work / L"out/dest/Bin/Sub").size(), 2u);
+}
+
 TEST_F(ExtractPackageTest, ReadOnlyExistingFileIsSkipped) {
     CreateFolderPath(m_dest);
     const std::wstring locked = m_work / L"out/dest/locked.txt";
