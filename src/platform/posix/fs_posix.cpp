@@ -137,8 +137,8 @@ bool EqualsFileNameAscii(std::string_view a, std::string_view b) {
         return false;
     }
     for (size_t i = 0; i < a.size(); ++i) {
-        if (a[i] != b[i] && std::towupper(static_cast<wint_t>(a[i])) !=
-                                std::towupper(static_cast<wint_t>(b[i]))) {
+        if (a[i] != b[i] &&
+            std::towupper(static_cast<wint_t>(a[i])) != std::towupper(static_cast<wint_t>(b[i]))) {
             return false;
         }
     }
@@ -197,11 +197,14 @@ std::string ResolveNative(const std::wstring& path) {
             spelled = count;
         }
     }
+    // The component after the spelled prefix was looked up above (or, as the last one, by the
+    // first lookup when no trailing separator changed its meaning) and is missing as spelled.
+    const bool nextKnownMissing = spelled + 1 < parts.size() || !trailing;
     bool resolving = true;
     for (size_t i = 0; i < parts.size(); ++i) {
         std::string next = current + parts[i];
         if (resolving && i >= spelled && parts[i] != "." && parts[i] != ".." &&
-            !LStat(next, st)) {
+            ((i == spelled && nextKnownMissing) || !LStat(next, st))) {
             std::string found;
             if (FindNoCase(current.empty() ? "." : current, parts[i], found)) {
                 next = current + found;
