@@ -3,11 +3,17 @@
 # (a JDK's lib/src.zip, or the first argument) and (b) a generated package of about 3,000 files
 # and 200 MB. The tools take turns, each round into fresh folders, after one warm-up round;
 # printed are the medians of wall time and CPU time, the peak memory and our ratios to the peers.
-# Usage: bench/zip_bench.sh [real.zip] (ROUNDS=5, BENCH_DIR=build/zip-bench by default)
+# The output goes to memory (/dev/shm) unless OUT_DIR says otherwise, so that the figures show the
+# extraction and not the write-back of a shared disk.
+# Usage: bench/zip_bench.sh [real.zip]   (ROUNDS=5, BENCH_DIR=build/zip-bench, OUT_DIR=/dev/shm/...)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 rounds=${ROUNDS:-5}
 work=${BENCH_DIR:-$root/build/zip-bench}
+if [ -z "${OUT_DIR:-}" ] && [ -d /dev/shm ]; then
+  OUT_DIR=/dev/shm/tq-zip-bench-$$
+fi
+out=${OUT_DIR:-$work}
 
 for tool in unzip bsdtar /usr/bin/time python3; do
   command -v "$tool" >/dev/null || { echo "missing: $tool" >&2; exit 1; }
@@ -22,7 +28,8 @@ if [ -z "$real" ]; then
   real=$(find -L /usr/lib/jvm -name src.zip -type f 2>/dev/null | head -n 1 || true)
 fi
 [ -n "$real" ] && [ -f "$real" ] || { echo "no real archive found; pass one" >&2; exit 1; }
-mkdir -p "$work"
+mkdir -p "$work" "$out"
+trap 'rm -rf "$out"/out-*; [ "$out" = "$work" ] || rmdir "$out" 2>/dev/null || true' EXIT
 generated=$work/generated-package.zip
 [ -f "$generated" ] || python3 "$root/bench/zip_make_package.py" "$generated"
 
@@ -46,12 +53,12 @@ bench() {
   local label=$1 zip=$2 tool r line
   declare -A walls cpus peaks
   echo "== $label: $zip ($(du -h "$zip" | cut -f1), $(unzip -Z -t "$zip" | sed 's/,.*//'))"
-  for tool in ours unzip bsdtar; do run "$tool" "$zip" "$work/out-$tool" >/dev/null; done
+  for tool in ours unzip bsdtar; do run "$tool" "$zip" "$out/out-$tool" >/dev/null; done
   # The product must write what unzip writes.
-  diff -r "$work/out-ours" "$work/out-unzip" >/dev/null || { echo "output differs from unzip" >&2; exit 1; }
+  diff -r "$out/out-ours" "$out/out-unzip" >/dev/null || { echo "output differs from unzip" >&2; exit 1; }
   for r in $(seq "$rounds"); do
     for tool in ours unzip bsdtar; do
-      read -r w c p < <(run "$tool" "$zip" "$work/out-$tool")
+      read -r w c p < <(run "$tool" "$zip" "$out/out-$tool")
       walls[$tool]+="$w "; cpus[$tool]+="$c "; peaks[$tool]+="$p "
     done
   done
@@ -68,9 +75,9 @@ bench() {
     printf 'ours / %-7s wall %.2f  cpu %.2f\n' "$peer" \
       "$(echo "${mw[ours]} / ${mw[$peer]}" | bc -l)" "$(echo "${mc[ours]} / ${mc[$peer]}" | bc -l)"
   done
-  rm -rf "$work/out-ours" "$work/out-unzip" "$work/out-bsdtar"
+  rm -rf "$out/out-ours" "$out/out-unzip" "$out/out-bsdtar"
 }
 
-echo "rounds: $rounds, output under $work"
+echo "rounds: $rounds, output under $out"
 bench "real archive" "$real"
 bench "generated package" "$generated"
