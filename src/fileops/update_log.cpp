@@ -25,7 +25,9 @@ std::wstring TwoDigits(int value) {
 
 }  // namespace
 
-void SetUpdateLogClock(UpdateLogClock clock) { g_logClock.store(clock); }
+void SetUpdateLogClock(UpdateLogClock clock) {
+    g_logClock.store(clock);
+}
 
 void WriteUpdateLog(const std::wstring& logFolder, const std::wstring& text) {
     const UpdateLogClock clock = g_logClock.load();
@@ -37,10 +39,10 @@ void WriteUpdateLog(const std::wstring& logFolder, const std::wstring& text) {
     const bool opened =
         !logFolder.empty() && file.TryOpen(path, platform::File::Mode::kReadWriteAlways);
     if (!opened) {
-        const uint32_t error = logFolder.empty() ? platform::kErrorPathNotFound
-                                                 : platform::LastError();
-        platform::ShowMessage(L"CreateFile error(" + platform::ToWString(static_cast<int32_t>(error)) +
-                              L").path=" + path);
+        const uint32_t error =
+            logFolder.empty() ? platform::kErrorPathNotFound : platform::LastError();
+        platform::ShowMessage(L"CreateFile error(" +
+                              platform::ToWString(static_cast<int32_t>(error)) + L").path=" + path);
         return;
     }
 

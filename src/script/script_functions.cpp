@@ -2,6 +2,7 @@
 // this one file so that they are constructed, and registered, in a defined order.
 #include "script/script_functions.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <string>
@@ -25,7 +26,9 @@ int ArgType(int index, const int* types, int argCount, int resultType) {
     return index >= 0 && index < argCount ? types[index] : static_cast<int>(kTqNone);
 }
 
-bool IsReference(uint32_t type) { return (type & kTqRefFlag) != 0 && type != kTqNone; }
+bool IsReference(uint32_t type) {
+    return (type & kTqRefFlag) != 0 && type != kTqNone;
+}
 
 // The value argument index stands for, or null when the caller passed no such argument.
 const tqValue* Argument(const tqValue* args, int count, int index) {
@@ -34,6 +37,29 @@ const tqValue* Argument(const tqValue* args, int count, int index) {
     }
     const tqValue* value = &args[index];
     return IsReference(value->type) ? value->payload.ref : value;
+}
+
+// Optional blanks, an optional sign and decimal digits, as the C library's atoi reads them;
+// a value beyond 32 bits is clamped.
+int32_t DecimalValue(const char* text) {
+    while (*text == ' ' || *text == '\t') {
+        ++text;
+    }
+    const bool negative = *text == '-';
+    if (*text == '-' || *text == '+') {
+        ++text;
+    }
+    int64_t value = 0;
+    for (; *text >= '0' && *text <= '9'; ++text) {
+        value = value * 10 + (*text - '0');
+        if (value > INT64_C(0x80000000)) {
+            value = INT64_C(0x80000000);
+        }
+    }
+    if (negative) {
+        value = -value;
+    }
+    return static_cast<int32_t>(std::clamp<int64_t>(value, INT32_MIN, INT32_MAX));
 }
 
 int32_t IntegerArgument(const tqValue* args, int count, int index) {
@@ -48,6 +74,10 @@ int32_t IntegerArgument(const tqValue* args, int count, int index) {
             return 0;
         }
         return static_cast<int32_t>(number);
+    }
+    if (value->type == kTqText) {
+        // The runtime's call by name passes every argument as text.
+        return value->payload.text != nullptr ? DecimalValue(value->payload.text) : 0;
     }
     return value->payload.integer;
 }
@@ -88,7 +118,9 @@ constexpr int kCopyArgs[] = {kTqText, kTqText};
 
 // --- update_config ---------------------------------------------------------------------------
 
-const char* update_config_script_func_cls::GetArgName(int index) { return ArgName(index, 2); }
+const char* update_config_script_func_cls::GetArgName(int index) {
+    return ArgName(index, 2);
+}
 
 int update_config_script_func_cls::GetArgCount(int* out) {
     if (out != nullptr) {
@@ -127,7 +159,9 @@ tqValue* update_config_script_func_cls::Invoke(tqValue* result, tqValue* args, i
 
 // --- update_src_folder, update_des_folder, update_cmy_name -----------------------------------
 
-const char* update_src_folder_script_func_cls::GetArgName(int index) { return ArgName(index, 0); }
+const char* update_src_folder_script_func_cls::GetArgName(int index) {
+    return ArgName(index, 0);
+}
 
 int update_src_folder_script_func_cls::GetArgCount(int* out) {
     if (out != nullptr) {
@@ -147,7 +181,9 @@ tqValue* update_src_folder_script_func_cls::Invoke(tqValue* result, tqValue*, in
     return result;
 }
 
-const char* update_des_folder_script_func_cls::GetArgName(int index) { return ArgName(index, 0); }
+const char* update_des_folder_script_func_cls::GetArgName(int index) {
+    return ArgName(index, 0);
+}
 
 int update_des_folder_script_func_cls::GetArgCount(int* out) {
     if (out != nullptr) {
@@ -167,7 +203,9 @@ tqValue* update_des_folder_script_func_cls::Invoke(tqValue* result, tqValue*, in
     return result;
 }
 
-const char* update_cmy_name_script_func_cls::GetArgName(int index) { return ArgName(index, 0); }
+const char* update_cmy_name_script_func_cls::GetArgName(int index) {
+    return ArgName(index, 0);
+}
 
 int update_cmy_name_script_func_cls::GetArgCount(int* out) {
     if (out != nullptr) {
@@ -189,7 +227,9 @@ tqValue* update_cmy_name_script_func_cls::Invoke(tqValue* result, tqValue*, int)
 
 // --- copy_folder -----------------------------------------------------------------------------
 
-const char* copy_folder_script_func_cls::GetArgName(int index) { return ArgName(index, 2); }
+const char* copy_folder_script_func_cls::GetArgName(int index) {
+    return ArgName(index, 2);
+}
 
 int copy_folder_script_func_cls::GetArgCount(int* out) {
     if (out != nullptr) {

@@ -11,6 +11,7 @@
 #include "launch/update_app.h"
 #include "platform/fs.h"
 #include "platform/process.h"
+#include "platform/process_state.h"
 #include "platform/text.h"
 
 namespace {
@@ -21,11 +22,14 @@ constexpr int kPauseAfterEndingMs = 500;
 constexpr const wchar_t* kCopyFailed = L"Failed to copy file";
 constexpr const wchar_t* kCopyFailedDestination = L"Failed to copy file, destination: ";
 
-std::wstring ClientPath() { return g_des + platform::kPathSep + g_restart_exe; }
+std::wstring ClientPath() {
+    return g_des + platform::kPathSep + g_restart_exe;
+}
 
 // The running client is the executable the restart starts, so a client of another installation
 // with the same file name is left alone. Where the platform cannot tell a process's full path,
-// the file name decides.
+// the file name decides; a process that has ended already (still listed on Linux until its
+// exit status is collected) is no client to end.
 bool IsRunningClient(const platform::ProcessInfo& process, const std::wstring& clientPath) {
     if (process.pid == platform::CurrentProcessId()) {
         return false;
@@ -33,7 +37,8 @@ bool IsRunningClient(const platform::ProcessInfo& process, const std::wstring& c
     if (!process.imagePath.empty()) {
         return platform::EqualsFileName(process.imagePath, clientPath);
     }
-    return !g_restart_exe.empty() && platform::EqualsFileName(process.exeName, g_restart_exe);
+    return !g_restart_exe.empty() && platform::EqualsFileName(process.exeName, g_restart_exe) &&
+           platform::IsProcessRunning(process.pid);
 }
 
 }  // namespace
@@ -80,4 +85,6 @@ std::wstring CUpdateApp::InstallUpdate() {
     return {};
 }
 
-void CUpdateApp::RestartClient() { platform::ShellOpen(ClientPath()); }
+void CUpdateApp::RestartClient() {
+    platform::ShellOpen(ClientPath());
+}

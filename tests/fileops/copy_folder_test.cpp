@@ -39,7 +39,7 @@ std::vector<std::string> LogTexts(const std::wstring& logFolder) {
 }
 
 class CopyFolderTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { platform::SetUnattended(true); }
 
     ScratchFolder m_scratch;
@@ -90,8 +90,7 @@ TEST_F(CopyFolderTest, CopiesTheTreeOverTheDestinationAndLogsFilesBeforeSubfolde
     }
     const std::wstring one = Join(m_source, L"one"), oneTo = Join(m_destination, L"one");
     std::vector<std::string> oneBlock = block(one, oneTo, {L"c.txt"});
-    for (const std::string& line :
-         block(Join(one, L"deep"), Join(oneTo, L"deep"), {L"d.txt"})) {
+    for (const std::string& line : block(Join(one, L"deep"), Join(oneTo, L"deep"), {L"d.txt"})) {
         oneBlock.push_back(line);
     }
     const std::vector<std::string> twoBlock =
@@ -154,9 +153,8 @@ TEST_F(CopyFolderTest, AMissingSourceCreatesTheDestinationAndSucceeds) {
             EXPECT_NE(shown.find("CreateFile error(3)"), std::string::npos) << shown;
             EXPECT_FALSE(platform::Exists(Join(destination, L"Update2.log")));
         } else {
-            EXPECT_EQ(LogTexts(logFolder),
-                      std::vector<std::string>{
-                          FolderLine(m_scratch / L"no_such_source", destination)});
+            EXPECT_EQ(LogTexts(logFolder), std::vector<std::string>{FolderLine(
+                                               m_scratch / L"no_such_source", destination)});
         }
         DeleteFolder(m_logFolder);
     }
@@ -171,11 +169,11 @@ TEST_F(CopyFolderTest, ADestinationWhoseParentIsMissingFailsWithPathNotFound) {
     EXPECT_FALSE(CopyFolder(m_logFolder, m_source, destination));
 
     EXPECT_FALSE(platform::Exists(m_scratch / L"missing_parent"));
-    EXPECT_EQ(LogTexts(m_logFolder),
-              (std::vector<std::string>{
-                  FolderLine(m_source, destination),
-                  FileLine(Join(m_source, L"a.txt"), Join(destination, L"a.txt")),
-                  "CopyFile error 3"}));
+    EXPECT_EQ(
+        LogTexts(m_logFolder),
+        (std::vector<std::string>{FolderLine(m_source, destination),
+                                  FileLine(Join(m_source, L"a.txt"), Join(destination, L"a.txt")),
+                                  "CopyFile error 3"}));
 }
 
 TEST_F(CopyFolderTest, AFailureInASubfolderStopsEverythingAndKeepsWhatWasCopied) {

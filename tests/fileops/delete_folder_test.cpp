@@ -24,8 +24,8 @@ TEST(DeleteFolderTest, RemovesTheTreeWithReadOnlyAndHiddenFiles) {
     WriteBytes(Join(root, L"locked.dat"), "r");
     ASSERT_TRUE(platform::SetAttributes(Join(root, L"locked.dat"), platform::kAttrReadOnly));
     WriteBytes(Join(root, L".hidden"), "h");
-    platform::SetAttributes(Join(root, L".hidden"),
-                            platform::kAttrHidden | platform::kAttrSystem | platform::kAttrReadOnly);
+    platform::SetAttributes(Join(root, L".hidden"), platform::kAttrHidden | platform::kAttrSystem |
+                                                        platform::kAttrReadOnly);
     const std::wstring sub = Join(root, L"sub");
     ASSERT_TRUE(platform::CreateFolder(sub));
     ASSERT_TRUE(platform::CreateFolder(Join(sub, L"empty")));

@@ -74,7 +74,7 @@ inline bool ReadOnlyIsEnforced(const std::wstring& scratch) {
 }
 
 class ScratchFolder {
-public:
+  public:
     ScratchFolder() {
         static std::atomic<int> counter{0};
         m_path = platform::TempFolder() + L"tq_test_" +
@@ -90,7 +90,7 @@ public:
     const std::wstring& Path() const { return m_path; }
     std::wstring operator/(const std::wstring& name) const { return Join(m_path, name); }
 
-private:
+  private:
     std::wstring m_path;
 };
 

@@ -15,10 +15,12 @@ using tqtest::ReadBytes;
 using tqtest::ScratchFolder;
 
 platform::TimeOfDay g_fakeTime;
-platform::TimeOfDay FakeClock() { return g_fakeTime; }
+platform::TimeOfDay FakeClock() {
+    return g_fakeTime;
+}
 
 class UpdateLogTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { platform::SetUnattended(true); }
     void TearDown() override { SetUpdateLogClock(nullptr); }
 
@@ -94,6 +96,17 @@ TEST_F(UpdateLogTest, AMissingFolderIsReportedWithPathNotFoundAndNothingIsCreate
               std::string::npos)
         << shown;
     EXPECT_FALSE(platform::Exists(folder));
+}
+
+TEST_F(UpdateLogTest, ASecondWriterAtTheSameMomentIsRefused) {
+    tqtest::WriteBytes(LogPath(), "held\r\n");
+    platform::File holder(LogPath(), platform::File::Mode::kReadWriteAlways);
+    testing::internal::CaptureStderr();
+    WriteUpdateLog(m_folder.Path(), L"lost");
+    const std::string shown = testing::internal::GetCapturedStderr();
+    holder.Close();
+    EXPECT_NE(shown.find("CreateFile error(32).path="), std::string::npos) << shown;
+    EXPECT_EQ(ReadBytes(LogPath()), "held\r\n");
 }
 
 TEST_F(UpdateLogTest, AnEmptyFolderNamesNoFolder) {

@@ -38,15 +38,21 @@ MountIdentity Identify(const std::string& path, int flags) {
 
 uint32_t ErrnoToError(int error) {
     switch (error) {
-        case EEXIST: return kErrorAlreadyExists;
+        case EEXIST:
+            return kErrorAlreadyExists;
         case ENOENT:
-        case ENOTDIR: return kErrorPathNotFound;
+        case ENOTDIR:
+            return kErrorPathNotFound;
         case EACCES:
         case EPERM:
-        case EROFS: return kErrorAccessDenied;
-        case ENAMETOOLONG: return kErrorFilenameTooLong;
-        case ENOSPC: return kErrorDiskFull;
-        default: return kErrorInvalidFunction;
+        case EROFS:
+            return kErrorAccessDenied;
+        case ENAMETOOLONG:
+            return kErrorFilenameTooLong;
+        case ENOSPC:
+            return kErrorDiskFull;
+        default:
+            return kErrorInvalidFunction;
     }
 }
 
