@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "fileops/update_log.h"
@@ -37,6 +38,53 @@ std::wstring Join(const std::wstring& folder, const std::wstring& name) {
     return folder.empty() ? std::wstring() : folder + platform::kPathSep + name;
 }
 
+// The files already in a destination folder, by name without regard to ASCII case, as spelled
+// there. Handing the platform the spelling that exists spares it a case-insensitive search of the
+// folder for every file, and a file that does not exist needs no attributes cleared. Names with
+// other letters are not looked up: for them the platform decides, as without this index.
+class ExistingFiles {
+  public:
+    explicit ExistingFiles(const std::wstring& folder) {
+        if (folder.empty()) {
+            return;
+        }
+        for (platform::DirEntry& entry : platform::ListFolder(folder)) {
+            if (!entry.IsFolder() && IsAscii(entry.name)) {
+                const std::wstring key = Key(entry.name);
+                m_names.emplace(key, std::move(entry.name));
+            }
+        }
+    }
+
+    // The existing spelling of name, or null when no such file exists.
+    const std::wstring* Find(const std::wstring& name) const {
+        const auto found = m_names.find(Key(name));
+        return found == m_names.end() ? nullptr : &found->second;
+    }
+
+    // Only ASCII names are answered for: any other may exist under a spelling the index misses.
+    static bool IsAscii(const std::wstring& name) {
+        for (wchar_t c : name) {
+            if (static_cast<uint32_t>(c) > 0x7F) {
+                return false;
+            }
+        }
+        return true;
+    }
+
+  private:
+    static std::wstring Key(std::wstring name) {
+        for (wchar_t& c : name) {
+            if (c >= L'a' && c <= L'z') {
+                c = static_cast<wchar_t>(c - L'a' + L'A');
+            }
+        }
+        return name;
+    }
+
+    std::unordered_map<std::wstring, std::wstring> m_names;
+};
+
 }  // namespace
 
 bool CopyFolder(const std::wstring& logFolder, const std::wstring& source,
@@ -52,6 +100,7 @@ bool CopyFolder(const std::wstring& logFolder, const std::wstring& source,
         entries = platform::ListFolder(source);
     }
 
+    const ExistingFiles existing(entries.empty() ? std::wstring() : destination);
     std::vector<std::wstring> subfolders;
     for (const platform::DirEntry& entry : entries) {
         if (entry.IsFolder()) {
@@ -59,14 +108,19 @@ bool CopyFolder(const std::wstring& logFolder, const std::wstring& source,
             continue;
         }
         const std::wstring sourceFile = source + platform::kPathSep + entry.name;
-        const std::wstring destinationFile = Join(destination, entry.name);
         Log(logFolder, L"copy file, src file path \"" + sourceFile + L"\", dest file path \"" +
                            destination + platform::kPathSep + entry.name + L"\"");
         bool copied = false;
         uint32_t error = platform::kErrorPathNotFound;
-        if (!destinationFile.empty()) {
-            // A read-only target could not be replaced; the target may not exist yet.
-            platform::SetAttributes(destinationFile, 0);
+        if (!destination.empty()) {
+            const std::wstring* spelling = existing.Find(entry.name);
+            const bool mayExist = spelling != nullptr || !ExistingFiles::IsAscii(entry.name);
+            const std::wstring destinationFile =
+                Join(destination, spelling != nullptr ? *spelling : entry.name);
+            if (mayExist) {
+                // A read-only target could not be replaced.
+                platform::SetAttributes(destinationFile, 0);
+            }
             copied = platform::CopyFileOver(sourceFile, destinationFile);
             error = platform::LastError();
         }

@@ -134,6 +134,22 @@ TEST_F(CopyFolderTest, AReadOnlyDestinationFileDoesNotStopTheCopy) {
     EXPECT_EQ(platform::GetAttributes(target) & platform::kAttrReadOnly, 0u);
 }
 
+TEST_F(CopyFolderTest, ReplacesAFileSpelledInAnotherCase) {
+    ASSERT_TRUE(platform::CreateFolder(m_source));
+    ASSERT_TRUE(platform::CreateFolder(m_destination));
+    WriteBytes(Join(m_source, L"client.dll"), "new");
+    WriteBytes(Join(m_destination, L"CLIENT.DLL"), "old");
+    ASSERT_TRUE(
+        platform::SetAttributes(Join(m_destination, L"CLIENT.DLL"), platform::kAttrReadOnly));
+
+    EXPECT_TRUE(CopyFolder(m_logFolder, m_source, m_destination));
+
+    const std::vector<platform::DirEntry> entries = platform::ListFolder(m_destination);
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_EQ(platform::WideToUtf8(entries[0].name), "CLIENT.DLL");
+    EXPECT_EQ(ReadBytes(Join(m_destination, L"CLIENT.DLL")), "new");
+}
+
 TEST_F(CopyFolderTest, AMissingSourceCreatesTheDestinationAndSucceeds) {
     struct Case {
         const char* name;
