@@ -18,6 +18,10 @@ class CCommandLineInfo {
     std::wstring m_strFileName;
 };
 
+// The framework's command-line walk: every argument (without the program name) goes through
+// info.ParseParam, with flag set and the first character dropped for options.
+void WalkCommandLine(const std::vector<std::wstring>& arguments, CCommandLineInfo& info);
+
 class CWinApp {
   public:
     CWinApp();
