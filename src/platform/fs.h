@@ -26,7 +26,9 @@ inline constexpr const wchar_t* kPathSepStr = L"/";
 #endif
 
 // True for both separators: ZIP names and Windows paths may carry either.
-inline bool IsPathSep(wchar_t c) { return c == L'\\' || c == L'/'; }
+inline bool IsPathSep(wchar_t c) {
+    return c == L'\\' || c == L'/';
+}
 
 // Windows error numbering, used on both targets.
 enum : uint32_t {
@@ -72,6 +74,9 @@ void SetLastError(uint32_t error);
 std::wstring TempFolder();
 // Full path of the running executable, long-name form.
 std::wstring ModulePath();
+// The long-name form of an existing path (GetLongPathNameW); the path as given when it has none.
+// On Linux, the resolved spelling.
+std::wstring LongPath(const std::wstring& path);
 // The folder of a path up to and including its last separator; the whole path without one.
 std::wstring FolderOf(const std::wstring& path);
 
@@ -117,7 +122,7 @@ std::wstring CreateTempFile(const std::wstring& folder, const std::wstring& pref
 
 // Error of a file operation: the system error (Windows numbering) and the path.
 class FileException : public std::runtime_error {
-public:
+  public:
     FileException(uint32_t error, std::wstring path);
     uint32_t m_error;
     std::wstring m_path;
@@ -125,7 +130,7 @@ public:
 
 // A file handle that throws FileException on every failure, like the framework's file class.
 class File {
-public:
+  public:
     enum class Mode {
         kRead,             // read only, others may read but not write (share deny write)
         kCreateWrite,      // create or truncate, write only, no sharing
@@ -155,7 +160,7 @@ public:
     // Closes without throwing; used on error paths.
     void Abort() noexcept;
 
-private:
+  private:
 #if defined(_WIN32)
     void* m_handle = reinterpret_cast<void*>(-1);
 #else

@@ -22,7 +22,7 @@ bool StartsWithNoCaseAscii(std::wstring_view text, std::wstring_view prefix);
 bool EqualsFileName(std::wstring_view a, std::wstring_view b);
 
 // The C library's wtoi: optional blanks, optional sign, decimal digits up to the first other
-// character; no digits give 0. Overflow wraps as the 32-bit conversion does.
+// character; no digits give 0. Out-of-range values clamp to INT_MIN / INT_MAX.
 int WToI(std::wstring_view text);
 
 // Decimal text of a number.

@@ -1,0 +1,42 @@
+// Debug output and message boxes on Linux: both go to standard error, one line each; a message
+// box never waits (there is no one to click it in a terminal or a test).
+#include <cstdio>
+#include <mutex>
+
+#include "platform/debug.h"
+#include "platform/text.h"
+
+namespace platform {
+
+namespace {
+std::mutex g_outputLock;
+bool g_unattended = false;
+std::wstring g_title = L"Update";
+}  // namespace
+
+void DebugOutput(std::wstring_view text) {
+    std::lock_guard<std::mutex> guard(g_outputLock);
+    std::fprintf(stderr, "[debug] %s\n", WideToUtf8(text).c_str());
+    std::fflush(stderr);
+}
+
+void ShowMessage(std::wstring_view text) {
+    std::lock_guard<std::mutex> guard(g_outputLock);
+    std::fprintf(stderr, "[%s] %s\n", WideToUtf8(g_title).c_str(), WideToUtf8(text).c_str());
+    std::fflush(stderr);
+}
+
+void SetUnattended(bool unattended) {
+    g_unattended = unattended;
+}
+bool IsUnattended() {
+    return g_unattended;
+}
+void SetAppTitle(std::wstring title) {
+    g_title = std::move(title);
+}
+const std::wstring& AppTitle() {
+    return g_title;
+}
+
+}  // namespace platform
