@@ -8,7 +8,6 @@
 
 namespace {
 
-constexpr uint32_t kEndRecordSignature = 0x06054B50;
 constexpr uint32_t kCentralRecordSignature = 0x02014B50;
 constexpr uint32_t kLocalHeaderSignature = 0x04034B50;
 constexpr uint64_t kCentralRecordSize = 46;
@@ -170,6 +169,7 @@ uint64_t CUnzipFile::FindEndRecord() {
         const size_t readSize = static_cast<size_t>(std::min<uint64_t>(kEndSearchBlock, back));
         m_archive.Seek(readPosition);
         const size_t got = m_archive.Read(block.get(), readSize);
+        // The end record's signature 0x06054B50, little-endian; the highest match counts.
         for (size_t i = got >= 4 ? got - 3 : 0; i-- > 0;) {
             if (block[i] == 0x50 && block[i + 1] == 0x4B && block[i + 2] == 0x05 &&
                 block[i + 3] == 0x06) {
@@ -181,7 +181,6 @@ uint64_t CUnzipFile::FindEndRecord() {
     if (found == 0) {
         ThrowError(kZipBadZipFile);
     }
-    static_assert(kEndRecordSignature == 0x06054B50);
     return found;
 }
 
