@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <string>
-#include <vector>
 
 #include "platform/fs.h"
 #include "platform/process.h"
@@ -53,7 +53,7 @@ void CheckCause(const CZipException& e) {
 void ReadEverything(const std::wstring& archive, uint32_t chunk) {
     try {
         CUnzipFile unzip(archive);
-        std::vector<char> buffer(chunk);
+        const auto buffer = std::make_unique_for_overwrite<char[]>(chunk);
         size_t budget = chunk == 1 ? kReadBudget / 16 : kReadBudget;
         do {
             ZipEntryInfo info;
@@ -63,7 +63,7 @@ void ReadEverything(const std::wstring& archive, uint32_t chunk) {
             uint64_t total = 0;
             uint32_t got = 0;
             do {
-                got = unzip.ReadEntry(buffer.data(), chunk);
+                got = unzip.ReadEntry(buffer.get(), chunk);
                 if (got > chunk) {
                     Broken("read more than asked");
                 }

@@ -94,7 +94,7 @@ size_t ArchiveFile::Read(void* buffer, size_t size) {
         }
         Window& w = m_windows[0].lastUse <= m_windows[1].lastUse ? m_windows[0] : m_windows[1];
         if (!w.data) {
-            w.data = std::make_unique<uint8_t[]>(kWindowSize);
+            w.data = std::make_unique_for_overwrite<uint8_t[]>(kWindowSize);
         }
         w.size = 0;
         w.start = m_position;

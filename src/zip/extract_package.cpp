@@ -104,7 +104,7 @@ bool ExtractPackage(const std::wstring& package, const std::wstring& destination
         }
     }
 
-    const auto chunk = std::make_unique<char[]>(kChunkSize);
+    const auto chunk = std::make_unique_for_overwrite<char[]>(kChunkSize);
     char rawName[kNameBufferSize];
     do {
         ZipEntryInfo info;

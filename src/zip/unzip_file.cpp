@@ -158,7 +158,7 @@ void CUnzipFile::OpenArchive(const std::wstring& path) {
 uint64_t CUnzipFile::FindEndRecord() {
     const uint64_t size = m_archive.Length();
     const uint64_t maxBack = std::min(size, kEndSearchLimit);
-    const auto block = std::make_unique<uint8_t[]>(kEndSearchBlock);
+    const auto block = std::make_unique_for_overwrite<uint8_t[]>(kEndSearchBlock);
     uint64_t back = 4;
     uint64_t found = 0;
     // Blocks overlap by four bytes, so a signature across a block boundary is seen. Position 0
@@ -294,7 +294,7 @@ void CUnzipFile::OpenEntry() {
     }
     auto state = std::make_unique<EntryReadState>();
     CheckLocalHeader(*state);
-    state->input = std::make_unique<uint8_t[]>(kInputBufferSize);
+    state->input = std::make_unique_for_overwrite<uint8_t[]>(kInputBufferSize);
     state->expectedCrc = m_entryInfo.crc;
     state->method = m_entryInfo.method;
     state->bytesBefore = m_bytesBefore;
