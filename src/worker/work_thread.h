@@ -1,9 +1,12 @@
-// The worker threads of the update and the messages they send to the update dialog.
+// The worker threads of the update and the messages they send to the update dialog. A worker runs
+// on a thread of the runtime's thread base and reaches the dialog only through window messages to
+// the window published with SetUpdateDialogWindow.
 #pragma once
 
 #include <map>
 #include <string>
 
+#include "platform/window.h"
 #include "runtime/tqbase.h"
 
 // One private range of window messages (worker to dialog, buttons to dialog).
@@ -46,3 +49,17 @@ private:
 
 // Posts WM_UPDATE_PROGRESS(total, done) to the live dialog; never blocks.
 void DownloadProgressCallback(int total, int done);
+
+// The window that workers report to. The update dialog publishes its window when it sets
+// g_update_dialog (OnInitDialog) and withdraws it when its window is destroyed (WM_DESTROY);
+// workers never read g_update_dialog itself. Any thread may call these. A worker that outlives
+// the dialog sends and posts nothing: the handle is cleared, and even a handle read just before
+// the window went away is refused by the window layer, which validates it under its own lock.
+void SetUpdateDialogWindow(platform::WindowHandle window);
+// Clears the published window if it is still window (a newer dialog's window is kept).
+void WithdrawUpdateDialogWindow(platform::WindowHandle window);
+platform::WindowHandle UpdateDialogWindow();
+
+// Creates a new worker for job (the dialog passes 1) with an empty status text and a clear failed
+// flag and starts it; returns without waiting. The runtime deletes the worker after OnRunEnd.
+void StartWorker(int job);
