@@ -1,6 +1,6 @@
-// Stand-ins until the dialog and the release-notes page land in src/ui/: the update run writes
-// its file name to the debug output and goes straight on to the clean run. Delete this file when
-// src/ui provides RunUpdateDialog and CUpdateApp::PrepareNotesPage.
+// Stand-in until the dialog lands in src/ui/: the update run writes its file name to the debug
+// output and goes straight on to the clean run. Delete this file when src/ui provides
+// RunUpdateDialog.
 #include "launch/update_app.h"
 #include "launch/update_run.h"
 #include "platform/debug.h"
@@ -8,8 +8,4 @@
 void RunUpdateDialog(const std::wstring& fileName, const std::function<void()>& afterModal) {
     platform::DebugOutput(fileName);
     afterModal();
-}
-
-std::wstring CUpdateApp::PrepareNotesPage() {
-    return {};
 }
