@@ -69,10 +69,9 @@ class HttpRequest {
     // Throws HttpException when the transfer fails.
     size_t Read(void* buffer, size_t size);
 
-    struct Impl;
-
   private:
     friend class HttpSession;
+    struct Impl;
     explicit HttpRequest(std::unique_ptr<Impl> impl);
     std::unique_ptr<Impl> m_impl;
 };
@@ -91,9 +90,8 @@ class HttpSession {
     // closed before any response may instead give a request with status "0" (WinINet).
     HttpRequest OpenUrl(const std::wstring& url, uint32_t flags);
 
-    struct Impl;
-
   private:
+    struct Impl;
     std::unique_ptr<Impl> m_impl;
 };
 

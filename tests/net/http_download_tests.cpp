@@ -163,6 +163,27 @@ TEST_F(HttpDownloadTest, RetriesOnceAfter407) {
     EXPECT_EQ(m_server.RequestCount("/always"), 2u);
 }
 
+TEST_F(HttpDownloadTest, GetsThroughAProxyThatAsksForCredentials) {
+    if (!HttpTestServer::CanActAsSystemProxy()) {
+        GTEST_SKIP() << "the system proxy cannot be pointed at the test server here";
+    }
+    const auto proxy = m_server.ActAsSystemProxy();
+    const std::string body = Bytes(300);
+    m_server.Route("/size.zip", {ProxyAuthRequired(), HttpTestResponse::Ok(body)});
+    m_server.Route("/package.zip", {ProxyAuthRequired(), HttpTestResponse::Ok(body)});
+    m_server.Route("/refused.zip", ProxyAuthRequired());
+
+    EXPECT_EQ(GetRemoteFileSize(L"http://updates.invalid/size.zip"), 300);
+    EXPECT_TRUE(Download(L"http://updates.invalid/package.zip"));
+    EXPECT_EQ(testing_support::ReadFileBytes(m_target), body);
+    const auto requests = m_server.Requests("/package.zip");
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_EQ(requests[1].Header("Host"), "updates.invalid");
+
+    EXPECT_FALSE(Download(L"http://updates.invalid/refused.zip"));
+    EXPECT_EQ(testing_support::ReadFileBytes(m_target), body);
+}
+
 TEST_F(HttpDownloadTest, SendsAPlainGet) {
     m_server.Route("/file", HttpTestResponse::Ok("data"));
     ASSERT_TRUE(Download(m_server.Url("/file")));

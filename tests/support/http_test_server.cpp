@@ -16,7 +16,9 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <stdexcept>
 
@@ -40,6 +42,38 @@ int PollOne(Socket s, short events, int timeoutMs) {
     fd.fd = s;
     fd.events = events;
     return WSAPoll(&fd, 1, timeoutMs);
+}
+
+std::optional<std::string> GetVariable(const std::string& name) {
+    const std::wstring wide(name.begin(), name.end());
+    wchar_t value[1024];
+    const DWORD length = GetEnvironmentVariableW(wide.c_str(), value, 1024);
+    if (length == 0 || length >= 1024) {
+        return std::nullopt;
+    }
+    return std::string(value, value + length);
+}
+
+void SetVariable(const std::string& name, const std::optional<std::string>& value) {
+    const std::wstring wide(name.begin(), name.end());
+    const std::wstring wideValue = value ? std::wstring(value->begin(), value->end()) : L"";
+    SetEnvironmentVariableW(wide.c_str(), value ? wideValue.c_str() : nullptr);
+    // Wine's WinINet reads the variable through the C runtime it is built on, whose copy of the
+    // environment was taken at its first use; set it there too (an empty value removes it).
+    using PutEnv = int(__cdecl*)(const wchar_t*, const wchar_t*);
+    if (HMODULE crt = LoadLibraryW(L"ucrtbase.dll")) {
+        auto put = reinterpret_cast<PutEnv>(
+            reinterpret_cast<void (*)()>(GetProcAddress(crt, "_wputenv_s")));
+        if (put != nullptr) {
+            put(wide.c_str(), wideValue.c_str());
+        }
+        FreeLibrary(crt);
+    }
+}
+
+bool ProxyFromEnvironment() {
+    // Wine's WinINet reads http_proxy; Windows itself does not.
+    return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
 }
 
 void InitSockets() {
@@ -67,6 +101,23 @@ int PollOne(Socket s, short events, int timeoutMs) {
     fd.fd = s;
     fd.events = events;
     return ::poll(&fd, 1, timeoutMs);
+}
+
+std::optional<std::string> GetVariable(const std::string& name) {
+    const char* value = std::getenv(name.c_str());
+    return value ? std::optional<std::string>(value) : std::nullopt;
+}
+
+void SetVariable(const std::string& name, const std::optional<std::string>& value) {
+    if (value) {
+        ::setenv(name.c_str(), value->c_str(), 1);
+    } else {
+        ::unsetenv(name.c_str());
+    }
+}
+
+bool ProxyFromEnvironment() {
+    return true;
 }
 
 void InitSockets() {}
@@ -183,10 +234,9 @@ HttpTestResponse HttpTestResponse::Generated(uint64_t size, Generator generator)
     return response;
 }
 
-HttpTestResponse HttpTestResponse::File(std::string path, uint64_t size) {
+HttpTestResponse HttpTestResponse::File(std::wstring path) {
     HttpTestResponse response;
     response.bodyFile = std::move(path);
-    response.bodySize = size;
     return response;
 }
 
@@ -313,6 +363,26 @@ uint16_t HttpTestServer::ClosedPort() {
     uint16_t port = 0;
     CloseSocket(Listen127(port));
     return port;
+}
+
+HttpTestServer::SystemProxy::SystemProxy(uint16_t port) {
+    const std::string proxy = "http://127.0.0.1:" + std::to_string(port);
+    const std::pair<const char*, std::optional<std::string>> variables[] = {
+        {"http_proxy", proxy}, {"no_proxy", std::nullopt}, {"NO_PROXY", std::nullopt}};
+    for (const auto& [name, value] : variables) {
+        m_saved.emplace_back(name, GetVariable(name));
+        SetVariable(name, value);
+    }
+}
+
+HttpTestServer::SystemProxy::~SystemProxy() {
+    for (const auto& [name, value] : m_saved) {
+        SetVariable(name, value);
+    }
+}
+
+bool HttpTestServer::CanActAsSystemProxy() {
+    return ProxyFromEnvironment();
 }
 
 void HttpTestServer::AcceptLoop() {
@@ -462,9 +532,15 @@ void HttpTestServer::Serve(Connection* connection) {
             return;
         }
 
-        const uint64_t bodySize = response.generator || !response.bodyFile.empty()
-                                      ? response.bodySize
-                                      : response.body.size();
+        std::ifstream file;
+        uint64_t bodySize = response.body.size();
+        if (response.generator) {
+            bodySize = response.bodySize;
+        } else if (!response.bodyFile.empty()) {
+            file.open(std::filesystem::path(response.bodyFile), std::ios::binary | std::ios::ate);
+            bodySize = file ? static_cast<uint64_t>(file.tellg()) : 0;
+            file.seekg(0);
+        }
         // Only an honest length lets the client find the next response on this connection.
         const bool keepAlive =
             !clientCloses && !response.omitContentLength && response.contentLength.empty();
@@ -493,8 +569,7 @@ void HttpTestServer::Serve(Connection* connection) {
                     sent = sendAll(chunk.data(), n);
                     offset += n;
                 }
-            } else if (!response.bodyFile.empty()) {
-                std::ifstream file(response.bodyFile, std::ios::binary);
+            } else if (file.is_open()) {
                 std::vector<char> chunk(kSendChunk);
                 while (sent && file) {
                     file.read(chunk.data(), static_cast<std::streamsize>(chunk.size()));

@@ -14,6 +14,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -30,11 +31,12 @@ struct HttpTestResponse {
     std::string reason;  // empty: the usual phrase for the status
     std::vector<std::pair<std::string, std::string>> headers;
 
-    // The body: body, or bodySize bytes from generator, or the file at bodyFile.
+    // The body: body, or bodySize bytes from generator, or the file at bodyFile (read when the
+    // response is sent, so large files are never held in memory).
     std::string body;
     uint64_t bodySize = 0;
     Generator generator;
-    std::string bodyFile;  // narrow path, opened when the response is sent
+    std::wstring bodyFile;
 
     // The Content-Length header: the body's size unless contentLength is set, which is sent as
     // it is ("12abc", "-5", a size larger than the body...). omitContentLength sends none: the
@@ -49,7 +51,7 @@ struct HttpTestResponse {
     static HttpTestResponse Status(int status, std::string body = std::string());
     static HttpTestResponse Redirect(int status, std::string location);
     static HttpTestResponse Generated(uint64_t size, Generator generator);
-    static HttpTestResponse File(std::string path, uint64_t size);
+    static HttpTestResponse File(std::wstring path);
     static HttpTestResponse Hang();
 
     HttpTestResponse& Header(std::string name, std::string value);
@@ -95,6 +97,23 @@ class HttpTestServer {
 
     // A port on 127.0.0.1 where nothing listens (bound once, then released).
     static uint16_t ClosedPort();
+
+    // Makes this server the system's HTTP proxy for the life of the returned object, through the
+    // http_proxy environment variable that libcurl and Wine's WinINet read. Requests for any
+    // http:// URL then arrive here and are routed by their path.
+    class SystemProxy {
+      public:
+        explicit SystemProxy(uint16_t port);
+        ~SystemProxy();
+        SystemProxy(const SystemProxy&) = delete;
+        SystemProxy& operator=(const SystemProxy&) = delete;
+
+      private:
+        std::vector<std::pair<std::string, std::optional<std::string>>> m_saved;
+    };
+    SystemProxy ActAsSystemProxy() const { return SystemProxy(m_port); }
+    // False where the proxy cannot be set this way (Windows itself takes it from its settings).
+    static bool CanActAsSystemProxy();
 
   private:
     struct Connection;
