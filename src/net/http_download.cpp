@@ -13,6 +13,7 @@
 #include "platform/debug.h"
 #include "platform/fs.h"
 #include "platform/http.h"
+#include "platform/memory.h"
 
 namespace {
 
@@ -114,10 +115,6 @@ bool WriteTarget(const std::wstring& target, const char* data, size_t size) {
     return true;
 }
 
-struct FreeDeleter {
-    void operator()(char* block) const { std::free(block); }
-};
-
 }  // namespace
 
 int GetRemoteFileSize(const std::wstring& url) {
@@ -138,7 +135,7 @@ bool CHttpDownload::Download(const std::wstring& url, const std::wstring& target
     try {
         m_url = url;
         m_target = target;
-        std::unique_ptr<char, FreeDeleter> body;
+        platform::ZeroedBlock body;
         size_t length = 0;
         {
             platform::HttpSession session(SessionSettings());
@@ -161,8 +158,7 @@ bool CHttpDownload::Download(const std::wstring& url, const std::wstring& target
             long long toCome = total == -1 ? static_cast<long long>(length)
                                            : static_cast<long long>(total) - offset;
 
-            // calloc: zero-filled pages that cost nothing until the body lands in them.
-            body.reset(static_cast<char*>(std::calloc(length, 1)));
+            body = platform::AllocateZeroed(length);
             if (!body) {
                 return false;
             }
