@@ -78,6 +78,12 @@ bench() {
   rm -rf "$out/out-ours" "$out/out-unzip" "$out/out-bsdtar"
 }
 
-echo "rounds: $rounds, output under $out"
+# What the driver holds before it unpacks anything (the libraries the system links), for reading
+# the peak memory below.
+t=$(mktemp)
+/usr/bin/time -f '%M' -o "$t" "$ours" >/dev/null 2>&1 || true
+baseline=$(tail -n 1 "$t")
+rm -f "$t"
+echo "rounds: $rounds, output under $out; our driver's peak without unpacking: $((baseline / 1024)) MB"
 bench "real archive" "$real"
 bench "generated package" "$generated"

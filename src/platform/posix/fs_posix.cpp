@@ -664,7 +664,9 @@ bool File::TryOpen(const std::wstring& path, Mode mode) {
         SetLastError(kErrorSharingViolation);
         return false;
     }
-    if (mode == Mode::kCreateWrite && ::ftruncate(fd, 0) != 0) {
+    // Only a file with content is cut: ext4 writes back a file cut to zero as soon as it is
+    // closed, which would make every new file of a large unpacking a synchronous write.
+    if (mode == Mode::kCreateWrite && opened.st_size > 0 && ::ftruncate(fd, 0) != 0) {
         Fail(native, errno);
         ::close(fd);
         return false;
