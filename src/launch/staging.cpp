@@ -43,7 +43,8 @@ std::wstring ChooseStagingFolder(const std::wstring& tempFolder) {
     while (triedCount < kNameCount) {
         int number = platform::CrtRand();
         std::wstring candidate = StagingFolderName(tempFolder, number);
-        if (!platform::Exists(candidate)) {
+        // Tested without the trailing separator, so that a file of that name counts as taken.
+        if (!platform::Exists(candidate.substr(0, candidate.size() - 1))) {
             return candidate;
         }
         if (!tried->test(static_cast<size_t>(number))) {
@@ -90,11 +91,13 @@ std::wstring StagingRelaunchParams(const StagingRelaunch& v) {
     params += L" " + QuoteArgument(L"-version:" + v.version);
     params += L" " + QuoteArgument(L"-url:" + v.url);
     params += L" " + QuoteArgument(L"-comment:" + v.comment);
-    params += L" -restart_exe:\"" + v.restartExe + L"\"";
-    params += L" -des:\"" + v.moduleFolder + L"\"";
+    // Before the two quoted values: the folder's final backslash escapes the closing quote of
+    // des, so the receiving run reads everything after it as part of des.
     if (v.silent) {
         params += L" -silent";
     }
+    params += L" -restart_exe:\"" + v.restartExe + L"\"";
+    params += L" -des:\"" + v.moduleFolder + L"\"";
     return params;
 }
 

@@ -27,8 +27,8 @@ struct StagingRelaunch {
 };
 // The parameter string of the staging relaunch. The four free-text values are quoted by the C
 // runtime's rules when they hold a blank, a tab or a double quote, so that they arrive unchanged;
-// restart_exe and des are always quoted as they are ("%s" without escaping); "-silent" is added
-// only for an unattended run.
+// restart_exe and des are always quoted as they are ("%s" without escaping); "-silent" is added,
+// ahead of those two, only for an unattended run.
 std::wstring StagingRelaunchParams(const StagingRelaunch& values);
 
 // The parameter string of the clean relaunch: -clean "<folder>".

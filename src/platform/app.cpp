@@ -46,9 +46,13 @@ int CWinApp::ExitInstance() {
 }
 
 void CWinApp::ParseCommandLine(CCommandLineInfo& info) const {
-    for (size_t i = 0; i < m_arguments.size(); ++i) {
-        const std::wstring& arg = m_arguments[i];
-        bool last = i + 1 == m_arguments.size();
+    WalkCommandLine(m_arguments, info);
+}
+
+void WalkCommandLine(const std::vector<std::wstring>& arguments, CCommandLineInfo& info) {
+    for (size_t i = 0; i < arguments.size(); ++i) {
+        const std::wstring& arg = arguments[i];
+        bool last = i + 1 == arguments.size();
         bool flag = IsOption(arg);
         info.ParseParam(flag ? arg.c_str() + 1 : arg.c_str(), flag, last);
     }

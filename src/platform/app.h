@@ -10,7 +10,7 @@
 namespace platform {
 
 class CCommandLineInfo {
-public:
+  public:
     virtual ~CCommandLineInfo() = default;
     // Called once per argument after the program name. flag: the argument began with '-' or '/',
     // param is then the rest. The base keeps the first non-flag argument in m_strFileName.
@@ -18,8 +18,12 @@ public:
     std::wstring m_strFileName;
 };
 
+// The framework's command-line walk: every argument (without the program name) goes through
+// info.ParseParam, with flag set and the first character dropped for options.
+void WalkCommandLine(const std::vector<std::wstring>& arguments, CCommandLineInfo& info);
+
 class CWinApp {
-public:
+  public:
     CWinApp();
     virtual ~CWinApp();
     CWinApp(const CWinApp&) = delete;
@@ -34,7 +38,7 @@ public:
     const std::vector<std::wstring>& Arguments() const { return m_arguments; }
     void SetArguments(std::vector<std::wstring> arguments) { m_arguments = std::move(arguments); }
 
-private:
+  private:
     std::vector<std::wstring> m_arguments;
 };
 

@@ -5,6 +5,7 @@
 
 #include "platform/fs.h"
 #include "platform/process.h"
+#include "platform/text.h"
 
 namespace testing_support {
 
@@ -22,8 +23,10 @@ std::wstring NativePath(std::wstring path) {
 }
 
 TempDir::TempDir() {
+    // Taken once: tests point the temporary folder of the programs they start elsewhere.
+    static const std::wstring kTempFolder = platform::TempFolder();
     std::wstring base =
-        platform::TempFolder() + L"tqtest_" + std::to_wstring(platform::CurrentProcessId()) + L"_";
+        kTempFolder + L"tqtest_" + std::to_wstring(platform::CurrentProcessId()) + L"_";
     for (int i = 0; i < 1000; ++i) {
         std::wstring candidate = base + std::to_wstring(g_counter++);
         if (platform::CreateFolder(candidate)) {
@@ -31,7 +34,9 @@ TempDir::TempDir() {
             return;
         }
     }
-    throw std::runtime_error("cannot create a temporary test folder");
+    throw std::runtime_error("cannot create a temporary test folder in " +
+                             platform::WideToUtf8(base) + ", error " +
+                             std::to_string(platform::LastError()));
 }
 
 TempDir::~TempDir() {

@@ -8,6 +8,8 @@
 
 namespace platform {
 
+void AppendDiagnosticLine(std::wstring_view text);
+
 namespace {
 std::mutex g_outputLock;
 bool g_unattended = false;
@@ -15,12 +17,14 @@ std::wstring g_title = L"Update";
 }  // namespace
 
 void DebugOutput(std::wstring_view text) {
+    AppendDiagnosticLine(text);
     std::lock_guard<std::mutex> guard(g_outputLock);
     std::fprintf(stderr, "[debug] %s\n", WideToUtf8(text).c_str());
     std::fflush(stderr);
 }
 
 void ShowMessage(std::wstring_view text) {
+    AppendDiagnosticLine(text);
     std::lock_guard<std::mutex> guard(g_outputLock);
     std::fprintf(stderr, "[%s] %s\n", WideToUtf8(g_title).c_str(), WideToUtf8(text).c_str());
     std::fflush(stderr);
