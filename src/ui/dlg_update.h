@@ -120,4 +120,5 @@ class CDlgUpdate : public platform::Dialog {
     void OnUpdateStatus(platform::WParam wParam, platform::LParam lParam);
     void OnDestroy();
     void DrawProgressBar(platform::Canvas& dc);
+    void AnswerForTheUser();
 };
