@@ -202,6 +202,7 @@ TEST_F(DialogFaceTest, ScreenshotsOfTheMainStates) {
     PostProgress(h, 200, 90);
     SaveScreenshot(Capture(h), "dialog_downloading.png");
 
+    PostProgress(h, 200, 200);
     platform::PostToWindow(h.Handle(), WM_UPDATE_COMPLETE);
     SaveScreenshot(Capture(h), "dialog_complete.png");
     EXPECT_EQ(h.Ui([](TestDialog& d) { return d.m_strStatus; }), L"升级完成,已经更新至2.1.0");

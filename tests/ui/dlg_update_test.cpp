@@ -429,6 +429,23 @@ TEST_F(UpdateDialogTest, CloseGlyphEndsWithOkAndCloseWithCancel) {
     }
 }
 
+TEST_F(UpdateDialogTest, RightClicksInTheNotesViewAreSwallowed) {
+    DialogHarness h;
+    h.Ui([](TestDialog& d) { d.SetCollapsed(0); });
+    const auto offered = [&h](unsigned message) {
+        return h.Ui([message](TestDialog& d) {
+            platform::Message msg;
+            msg.window = d.m_explorer.Handle();
+            msg.message = message;
+            return d.m_explorer.PreTranslateMessage(msg);
+        });
+    };
+    EXPECT_TRUE(offered(0x0204));  // right button down
+    EXPECT_TRUE(offered(0x0205));  // right button up
+    EXPECT_FALSE(offered(WM_LBUTTONDOWN));
+    EXPECT_FALSE(offered(WM_MOUSEMOVE));
+}
+
 TEST_F(UpdateDialogTest, UnattendedRunAnswersForTheUser) {
     platform::SetUnattended(true);
     {
