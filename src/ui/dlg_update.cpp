@@ -134,7 +134,7 @@ platform::LResult CDlgUpdate::OnWndMsg(unsigned message, platform::WParam wParam
                                        platform::LParam lParam) {
     switch (message) {
         case WM_CREATE:
-            return OnCreate();
+            return OnCreate(wParam, lParam);
         case WM_PAINT:
             OnPaint();
             return 0;
@@ -162,8 +162,8 @@ platform::LResult CDlgUpdate::OnWndMsg(unsigned message, platform::WParam wParam
     return platform::Dialog::WindowProc(message, wParam, lParam);
 }
 
-int CDlgUpdate::OnCreate() {
-    if (platform::Dialog::WindowProc(WM_CREATE, 0, 0) == -1) {
+int CDlgUpdate::OnCreate(platform::WParam wParam, platform::LParam lParam) {
+    if (platform::Dialog::WindowProc(WM_CREATE, wParam, lParam) == -1) {
         return -1;
     }
     struct ButtonSetup {

@@ -113,7 +113,7 @@ class CDlgUpdate : public platform::Dialog {
   private:
     // The message map.
     platform::LResult OnWndMsg(unsigned message, platform::WParam wParam, platform::LParam lParam);
-    int OnCreate();
+    int OnCreate(platform::WParam wParam, platform::LParam lParam);
     void OnPaint();
     void OnSize(platform::WParam kind);
     void OnProgress(platform::WParam total, platform::LParam done);
