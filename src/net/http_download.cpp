@@ -13,6 +13,8 @@
 #include "platform/debug.h"
 #include "platform/fs.h"
 #include "platform/http.h"
+#include "platform/memory.h"
+#include "platform/text.h"
 
 namespace {
 
@@ -57,23 +59,8 @@ std::optional<platform::HttpRequest> OpenRequest(platform::HttpSession& session,
 // an int, is no usable length: nullopt, so that it can neither size a buffer nor wrap into a
 // plausible positive one.
 std::optional<int> ParseContentLength(std::wstring_view text) {
-    size_t i = 0;
-    while (i < text.size() && (text[i] == L' ' || (text[i] >= L'\t' && text[i] <= L'\r'))) {
-        ++i;
-    }
-    bool negative = false;
-    if (i < text.size() && (text[i] == L'+' || text[i] == L'-')) {
-        negative = text[i] == L'-';
-        ++i;
-    }
-    long long value = 0;
-    for (; i < text.size() && text[i] >= L'0' && text[i] <= L'9'; ++i) {
-        value = value * 10 + (text[i] - L'0');
-        if (value > INT_MAX) {
-            return std::nullopt;
-        }
-    }
-    if (negative && value != 0) {
+    const long long value = platform::LeadingInteger(text);
+    if (value < 0 || value > INT_MAX) {
         return std::nullopt;
     }
     return static_cast<int>(value);
@@ -114,10 +101,6 @@ bool WriteTarget(const std::wstring& target, const char* data, size_t size) {
     return true;
 }
 
-struct FreeDeleter {
-    void operator()(char* block) const { std::free(block); }
-};
-
 }  // namespace
 
 int GetRemoteFileSize(const std::wstring& url) {
@@ -138,7 +121,7 @@ bool CHttpDownload::Download(const std::wstring& url, const std::wstring& target
     try {
         m_url = url;
         m_target = target;
-        std::unique_ptr<char, FreeDeleter> body;
+        platform::ZeroedBlock body;
         size_t length = 0;
         {
             platform::HttpSession session(SessionSettings());
@@ -161,8 +144,7 @@ bool CHttpDownload::Download(const std::wstring& url, const std::wstring& target
             long long toCome = total == -1 ? static_cast<long long>(length)
                                            : static_cast<long long>(total) - offset;
 
-            // calloc: zero-filled pages that cost nothing until the body lands in them.
-            body.reset(static_cast<char*>(std::calloc(length, 1)));
+            body = platform::AllocateZeroed(length);
             if (!body) {
                 return false;
             }

@@ -4,8 +4,8 @@
 // Design notes:
 // - The transfer runs only while a caller waits for something (the response headers in OpenUrl
 //   and Resend, body bytes in Read). libcurl hands the body to OnBody in chunks of at most
-//   CURL_MAX_WRITE_SIZE; what the caller's buffer cannot take is kept in m_pending, and while
-//   m_pending holds anything the transfer is paused. So the backend never holds more than one
+//   CURL_MAX_WRITE_SIZE; what the caller's buffer cannot take is kept in pending, and while
+//   pending holds anything the transfer is paused. So the backend never holds more than one
 //   chunk, however large the body.
 // - libcurl would reject a Content-Length such as "abc" or "-5" and fail the transfer, where
 //   WinINet hands the text to the caller. It is told to ignore the header; OnHeader keeps the
