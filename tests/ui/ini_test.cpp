@@ -34,10 +34,11 @@ TEST(ReadProfileIntTest, ReadsAsTheProfileFunctionsDo) {
         {"wraps at 32 bits", "[Version]\nMajor=4294967295\n", -1},
         {"first key wins", "[Version]\nMajor=5\nMajor=6\n", 5},
         {"bare CR line ends", "[Version]\rMajor=3\r", 3},
-        {"UTF-8 mark before a comment line", "\xEF\xBB\xBF; record\r\n[Version]\r\nMajor=6\r\n",
-         6},
+        {"UTF-8 mark before a comment line", "\xEF\xBB\xBF; record\r\n[Version]\r\nMajor=6\r\n", 6},
         {"UTF-16 little-endian",
-         std::string("\xFF\xFE[\0V\0e\0r\0s\0i\0o\0n\0]\0\r\0\n\0M\0a\0j\0o\0r\0=\0" "8\0", 38),
+         std::string("\xFF\xFE[\0V\0e\0r\0s\0i\0o\0n\0]\0\r\0\n\0M\0a\0j\0o\0r\0=\0"
+                     "8\0",
+                     38),
          8},
     };
     uitest::ScratchFolder scratch;

@@ -13,7 +13,7 @@ using uitest::ScratchFolder;
 
 // The settings the page reads are process-wide; every test puts back what it found.
 class NotesPageTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         m_savedFolder = g_module_folder;
         m_savedVersion = g_version;

@@ -14,12 +14,11 @@ namespace uitest {
 
 // A fresh folder under the temporary folder, removed with everything in it at the end.
 class ScratchFolder {
-public:
+  public:
     ScratchFolder() {
         static std::atomic<int> counter{0};
         m_path = platform::TempFolder() + L"tq_ui_" +
-                 std::to_wstring(platform::CurrentProcessId()) + L"_" +
-                 std::to_wstring(counter++);
+                 std::to_wstring(platform::CurrentProcessId()) + L"_" + std::to_wstring(counter++);
         std::filesystem::remove_all(std::filesystem::path(m_path));
         std::filesystem::create_directories(std::filesystem::path(m_path));
     }
@@ -34,7 +33,7 @@ public:
     std::wstring Folder() const { return m_path + platform::kPathSepStr; }
     std::wstring Path(const std::wstring& name) const { return Folder() + name; }
 
-private:
+  private:
     std::wstring m_path;
 };
 

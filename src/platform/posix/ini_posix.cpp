@@ -2,8 +2,8 @@
 // decoded by its byte-order mark (UTF-8, UTF-16 LE or BE) or else in the ANSI code page; lines end
 // at CR or LF; "[name]" opens a section (the name runs to the last ']' of the line); "key=value"
 // lines belong to the section above them, with blanks trimmed around key and value. Only the
-// first section of the name is searched, and its first key of the name answers. Files above kMaxIniBytes are not read: the
-// profile functions are meant for small settings files.
+// first section of the name is searched, and its first key of the name answers. Files above
+// kMaxIniBytes are not read: the profile functions are meant for small settings files.
 #include "platform/ini.h"
 
 #include <cstdint>
@@ -87,7 +87,9 @@ std::wstring DecodeIni(std::string_view bytes) {
     return AnsiToWide(bytes);
 }
 
-bool IsBlank(wchar_t c) { return c <= L' '; }
+bool IsBlank(wchar_t c) {
+    return c <= L' ';
+}
 
 std::wstring_view Trim(std::wstring_view s) {
     while (!s.empty() && IsBlank(s.front())) {
@@ -99,7 +101,9 @@ std::wstring_view Trim(std::wstring_view s) {
     return s;
 }
 
-bool SameName(std::wstring_view a, std::wstring_view b) { return EqualsFileName(a, b); }
+bool SameName(std::wstring_view a, std::wstring_view b) {
+    return EqualsFileName(a, b);
+}
 
 // The value of the key in the first section of that name; nullopt when it is not there.
 std::optional<std::wstring> FindValue(std::wstring_view text, std::wstring_view section,
