@@ -17,6 +17,7 @@
 #include "launch/lang_string.h"
 #include "launch/settings.h"
 #include "launch/update_app.h"
+#include "platform/debug.h"
 #include "platform/fs.h"
 #include "platform/text.h"
 #include "platform/window.h"
@@ -134,6 +135,8 @@ class RunUpdateTest : public ::testing::Test {
     void SetUp() override {
         // Each test has its own temporary folder: package files and extraction folders land there.
         SetTempFolder(WideToUtf8(m_tmp.Path()));
+        // A failing installation reports through message boxes, which must not wait for a click.
+        SetUnattended(true);
         testing_support::MakeFolders(m_tmp / L"install");
         testing_support::WriteFileBytes(m_tmp / L"install/keep.txt", "old");
         g_des = m_tmp / L"install";
