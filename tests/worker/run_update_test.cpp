@@ -17,6 +17,7 @@
 #include "launch/lang_string.h"
 #include "launch/settings.h"
 #include "launch/update_app.h"
+#include "platform/debug.h"
 #include "platform/fs.h"
 #include "platform/text.h"
 #include "platform/window.h"
@@ -132,6 +133,8 @@ tqString Narrow(const std::wstring& url) {
 class RunUpdateTest : public ::testing::Test {
   protected:
     void SetUp() override {
+        // A failed installation may report a log it cannot open: never wait for a click.
+        platform::SetUnattended(true);
         // Each test has its own temporary folder: package files and extraction folders land there.
         SetTempFolder(WideToUtf8(m_tmp.Path()));
         testing_support::MakeFolders(m_tmp / L"install");
