@@ -69,16 +69,22 @@ using Color = uint32_t;
 constexpr Color Rgb(uint8_t r, uint8_t g, uint8_t b) {
     return static_cast<Color>(r) | (static_cast<Color>(g) << 8) | (static_cast<Color>(b) << 16);
 }
-constexpr uint8_t RedOf(Color c) { return static_cast<uint8_t>(c & 0xFF); }
-constexpr uint8_t GreenOf(Color c) { return static_cast<uint8_t>((c >> 8) & 0xFF); }
-constexpr uint8_t BlueOf(Color c) { return static_cast<uint8_t>((c >> 16) & 0xFF); }
+constexpr uint8_t RedOf(Color c) {
+    return static_cast<uint8_t>(c & 0xFF);
+}
+constexpr uint8_t GreenOf(Color c) {
+    return static_cast<uint8_t>((c >> 8) & 0xFF);
+}
+constexpr uint8_t BlueOf(Color c) {
+    return static_cast<uint8_t>((c >> 16) & 0xFF);
+}
 
 class Canvas;
 
 // A 24-bit colour bitmap ("compatible bitmap"). Owns its pixels; movable, not copyable. An empty
 // bitmap (default, or a load that failed) is skipped by every copy.
 class Bitmap {
-public:
+  public:
     Bitmap();
     ~Bitmap();
     Bitmap(Bitmap&& other) noexcept;
@@ -113,7 +119,7 @@ public:
     struct Impl;
     Impl* GetImpl() const { return m_impl.get(); }
 
-private:
+  private:
     explicit Bitmap(std::unique_ptr<Impl> impl);
     std::unique_ptr<Impl> m_impl;
 };
@@ -130,14 +136,14 @@ struct FontSpec {
     int weight = FW_NORMAL;
     bool italic = false;
     bool underline = false;
-    int charset = 1;          // 1 default, 134 GB2312, 136 Chinese BIG5
-    int quality = 0;          // 2 proof quality
-    int pitchAndFamily = 0;   // 0x20 swiss
+    int charset = 1;         // 1 default, 134 GB2312, 136 Chinese BIG5
+    int quality = 0;         // 2 proof quality
+    int pitchAndFamily = 0;  // 0x20 swiss
     std::wstring face;
 };
 
 class Font {
-public:
+  public:
     Font();
     explicit Font(const FontSpec& spec);
     ~Font();
@@ -152,7 +158,7 @@ public:
     struct Impl;
     Impl* GetImpl() const { return m_impl.get(); }
 
-private:
+  private:
     FontSpec m_spec;
     std::unique_ptr<Impl> m_impl;
 };
@@ -165,7 +171,7 @@ enum class BackgroundMode { kOpaque, kTransparent };
 // State (font, text colour, background mode) starts as: the default font, black text, opaque
 // white text background.
 class Canvas {
-public:
+  public:
     explicit Canvas(Bitmap& target);
     ~Canvas();
     Canvas(Canvas&& other) noexcept;
@@ -201,7 +207,7 @@ public:
     Impl* GetImpl() const { return m_impl.get(); }
     explicit Canvas(std::unique_ptr<Impl> impl);
 
-private:
+  private:
     std::unique_ptr<Impl> m_impl;
 };
 

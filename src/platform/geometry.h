@@ -30,7 +30,9 @@ struct Rect {
     Point TopLeft() const { return {left, top}; }
     bool IsEmpty() const { return right <= left || bottom <= top; }
     // Left and top edges inside, right and bottom edges outside.
-    bool Contains(Point p) const { return p.x >= left && p.x < right && p.y >= top && p.y < bottom; }
+    bool Contains(Point p) const {
+        return p.x >= left && p.x < right && p.y >= top && p.y < bottom;
+    }
     Rect Offset(int dx, int dy) const { return {left + dx, top + dy, right + dx, bottom + dy}; }
     // The common part; an empty rectangle (all zero) when there is none.
     Rect Intersect(const Rect& o) const {
@@ -40,8 +42,10 @@ struct Rect {
     }
     // The smallest rectangle holding both; an empty side does not count.
     Rect Union(const Rect& o) const {
-        if (IsEmpty()) return o;
-        if (o.IsEmpty()) return *this;
+        if (IsEmpty())
+            return o;
+        if (o.IsEmpty())
+            return *this;
         return {std::min(left, o.left), std::min(top, o.top), std::max(right, o.right),
                 std::max(bottom, o.bottom)};
     }

@@ -38,7 +38,7 @@ bool SnapshotProcesses(std::vector<ProcessInfo>& out);
 
 // An open process with full access (OpenProcess with PROCESS_ALL_ACCESS).
 class ProcessHandle {
-public:
+  public:
     static std::unique_ptr<ProcessHandle> OpenFullAccess(uint32_t pid);
     virtual ~ProcessHandle() = default;
     // Ends the process with the exit code (on Linux: SIGKILL, the strongest ending there is).

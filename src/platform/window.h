@@ -23,6 +23,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/canvas.h"
 #include "platform/geometry.h"
@@ -222,8 +223,12 @@ using WindowHandle = WindowHandleTag*;
 
 // The low and high 16 bits of a parameter; a point packed as mouse messages carry it (signed 16
 // bits each, x low).
-constexpr unsigned LowWord(uintptr_t v) { return static_cast<unsigned>(v & 0xFFFF); }
-constexpr unsigned HighWord(uintptr_t v) { return static_cast<unsigned>((v >> 16) & 0xFFFF); }
+constexpr unsigned LowWord(uintptr_t v) {
+    return static_cast<unsigned>(v & 0xFFFF);
+}
+constexpr unsigned HighWord(uintptr_t v) {
+    return static_cast<unsigned>((v >> 16) & 0xFFFF);
+}
 constexpr LParam PackPoint(Point p) {
     return static_cast<LParam>((static_cast<uint32_t>(p.x) & 0xFFFFu) |
                                ((static_cast<uint32_t>(p.y) & 0xFFFFu) << 16));
@@ -301,7 +306,7 @@ class PaintScope;
 // part is destroyed, so that WM_DESTROY reaches it; ~Window destroys a window still left without
 // sending it anything.
 class Window {
-public:
+  public:
     Window();
     virtual ~Window();
     Window(const Window&) = delete;
@@ -323,6 +328,8 @@ public:
     int Id() const;
     // The child with the given id (GetDlgItem); null when there is none.
     Window* Child(int id) const;
+    // The direct children, bottom of the z-order first.
+    std::vector<Window*> Children() const;
 
     // The window procedure. The base is DefaultProc.
     virtual LResult WindowProc(unsigned message, WParam wParam, LParam lParam);
@@ -355,6 +362,8 @@ public:
     // coordinates; the window has no frame, so both have the same size.
     Rect ClientRect() const;
     Rect WindowRect() const;
+    // The rectangle Move takes: in the parent's client coordinates, or the screen's.
+    Rect WindowRectInParent() const;
     // MoveWindow: rect in the parent's client coordinates for a child, screen coordinates for a
     // top-level window. WM_MOVE / WM_SIZE follow when the position / size changed; repaint
     // invalidates the window (and the uncovered part of its parent).
@@ -366,8 +375,8 @@ public:
 
     // State.
     void Show(ShowCommand command);
-    bool IsVisible() const;    // WS_VISIBLE of this window and every ancestor
-    bool IsIconic() const;  // minimised
+    bool IsVisible() const;  // WS_VISIBLE of this window and every ancestor
+    bool IsIconic() const;   // minimised
     void Enable(bool enable);
     bool IsEnabled() const;
     void SetText(std::wstring_view text);
@@ -401,11 +410,11 @@ public:
     int RunModalLoop();
     void EndModalLoop(int result);
 
-protected:
+  protected:
     // Called after WM_NCDESTROY, when the handle has been withdrawn.
     virtual void PostNcDestroy() {}
 
-private:
+  private:
     friend class PaintScope;
     friend struct WindowAccess;
     WindowHandle m_handle = nullptr;
@@ -418,7 +427,7 @@ private:
 // WM_ERASEBKGND first when an erase is pending) and offers a canvas in client coordinates clipped
 // to that area.
 class PaintScope {
-public:
+  public:
     explicit PaintScope(Window& window);
     ~PaintScope();
     PaintScope(const PaintScope&) = delete;
@@ -427,7 +436,7 @@ public:
     Canvas& GetCanvas() { return m_canvas; }
     const Rect& Area() const { return m_area; }
 
-private:
+  private:
     Window& m_window;
     Rect m_area;
     Canvas m_canvas;
@@ -442,7 +451,7 @@ struct DialogTemplate {
 };
 
 class Dialog : public Window {
-public:
+  public:
     explicit Dialog(DialogTemplate dialogTemplate, Window* parent = nullptr);
     ~Dialog() override;
 
@@ -467,7 +476,7 @@ public:
 
     const DialogTemplate& Template() const { return m_template; }
 
-private:
+  private:
     DialogTemplate m_template;
     Window* m_parent;
 };

@@ -6,10 +6,9 @@
 // posted to the window's queue, so message loops pre-translate them.
 //
 // Any thread may call these. When the target window belongs to another thread, each call returns
-// only after that thread's message loop has taken everything the call queued, so a test can
-// inject input into a dialog whose modal loop runs elsewhere and then look at the result. On the
-// window's own thread the messages stay queued until the thread runs its loop
-// (ProcessPendingMessages).
+// only once that thread has nothing left to do (WaitUntilIdle), so a test can inject input into a
+// dialog whose modal loop runs elsewhere and then look at the result. On the window's own thread
+// the messages stay queued until the thread runs its loop (ProcessPendingMessages).
 #pragma once
 
 #include "platform/canvas.h"
@@ -34,9 +33,10 @@ void ClickAt(Point screen);
 // top-level window).
 void PressKey(unsigned virtualKey);
 
-// Returns once the thread of window has taken every message queued for it before the call (at
-// once on the window's own thread or when the window is gone).
-void WaitUntilTaken(WindowHandle window);
+// Returns once the thread of window has nothing left to do: no sent or posted message and no
+// pending paint, while it waits in its message loop. Returns at once on the window's own thread,
+// and as soon as the window is destroyed or its thread ends.
+void WaitUntilIdle(WindowHandle window);
 
 // The window that was last brought to the front or activated.
 WindowHandle ActiveWindow();
