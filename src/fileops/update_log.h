@@ -4,4 +4,10 @@
 
 #include <string>
 
+#include "platform/clock.h"
+
 void WriteUpdateLog(const std::wstring& logFolder, const std::wstring& text);
+
+// The clock the time stamps are read from; null restores the system's local time. For tests.
+using UpdateLogClock = platform::TimeOfDay (*)();
+void SetUpdateLogClock(UpdateLogClock clock);

@@ -325,9 +325,11 @@ TEST(BitmapFiles, FileAndResourceAndPng) {
     const Bitmap fromFile = Bitmap::FromBmpFile(dir / L"a.bmp");
     EXPECT_EQ(Row(fromFile, 0), (std::vector<Color>{kR, kG}));
 
-    EXPECT_TRUE(Bitmap::FromResource(9134).IsEmpty());
-    RegisterBitmapResource(9134, reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
-    EXPECT_EQ(Row(Bitmap::FromResource(9134), 0), (std::vector<Color>{kR, kG}));
+    static int id = 9000;  // a fresh id on every repetition of the test
+    ++id;
+    EXPECT_TRUE(Bitmap::FromResource(id).IsEmpty());
+    RegisterBitmapResource(id, reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+    EXPECT_EQ(Row(Bitmap::FromResource(id), 0), (std::vector<Color>{kR, kG}));
 
     // The PNG holds the same pixels.
     ASSERT_TRUE(fromFile.SavePng(dir / L"a.png"));

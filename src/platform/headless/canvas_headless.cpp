@@ -19,6 +19,12 @@
 #include "platform/headless/headless_internal.h"
 #include "platform/text.h"
 
+#if defined(__SANITIZE_ADDRESS__)
+// fontconfig keeps its configuration and font caches until the process ends; they are not ours to
+// free, so the leak checker is told to leave them out.
+extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
+#endif
+
 namespace platform {
 
 using headless::FromPixel;
