@@ -8,6 +8,7 @@
 #include "launch/lang_string.h"
 #include "launch/settings.h"
 #include "launch/update_app.h"
+#include "platform/debug.h"
 #include "platform/fs.h"
 #include "platform/ini.h"
 #include "platform/program_resources.h"
@@ -133,7 +134,7 @@ platform::LResult CDlgUpdate::OnWndMsg(unsigned message, platform::WParam wParam
                                        platform::LParam lParam) {
     switch (message) {
         case WM_CREATE:
-            return OnCreate();
+            return OnCreate(wParam, lParam);
         case WM_PAINT:
             OnPaint();
             return 0;
@@ -161,8 +162,8 @@ platform::LResult CDlgUpdate::OnWndMsg(unsigned message, platform::WParam wParam
     return platform::Dialog::WindowProc(message, wParam, lParam);
 }
 
-int CDlgUpdate::OnCreate() {
-    if (platform::Dialog::WindowProc(WM_CREATE, 0, 0) == -1) {
+int CDlgUpdate::OnCreate(platform::WParam wParam, platform::LParam lParam) {
+    if (platform::Dialog::WindowProc(WM_CREATE, wParam, lParam) == -1) {
         return -1;
     }
     struct ButtonSetup {
@@ -281,6 +282,22 @@ void CDlgUpdate::SetState(int n) {
     }
     SetCollapsed(m_bCollapsed);
     Invalidate();
+    AnswerForTheUser();
+}
+
+void CDlgUpdate::AnswerForTheUser() {
+    // An unattended run ("-silent") waits for no click: it starts the update as soon as it is
+    // ready, restarts the client once the update is in place, and gives up after a failure.
+    if (!platform::IsUnattended()) {
+        return;
+    }
+    if (m_nState == STATE_READY) {
+        Post(WM_UPDATE_START, 0, 0);
+    } else if (m_nState == STATE_COMPLETE) {
+        Post(WM_UPDATE_RESTART, 0, 0);
+    } else if (m_nState == STATE_FAILED) {
+        Post(WM_UPDATE_CANCEL, 0, 0);
+    }
 }
 
 std::wstring CDlgUpdate::ReadInstalledVersion() {

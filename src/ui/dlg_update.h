@@ -113,11 +113,12 @@ class CDlgUpdate : public platform::Dialog {
   private:
     // The message map.
     platform::LResult OnWndMsg(unsigned message, platform::WParam wParam, platform::LParam lParam);
-    int OnCreate();
+    int OnCreate(platform::WParam wParam, platform::LParam lParam);
     void OnPaint();
     void OnSize(platform::WParam kind);
     void OnProgress(platform::WParam total, platform::LParam done);
     void OnUpdateStatus(platform::WParam wParam, platform::LParam lParam);
     void OnDestroy();
     void DrawProgressBar(platform::Canvas& dc);
+    void AnswerForTheUser();
 };

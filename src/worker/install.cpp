@@ -13,6 +13,7 @@
 #include "platform/process.h"
 #include "platform/process_state.h"
 #include "platform/text.h"
+#include "ui/install_guard.h"
 
 namespace {
 
@@ -21,6 +22,8 @@ constexpr int kPauseAfterEndingMs = 500;
 
 constexpr const wchar_t* kCopyFailed = L"Failed to copy file";
 constexpr const wchar_t* kCopyFailedDestination = L"Failed to copy file, destination: ";
+// Never shown: the dialog has gone when an installation is refused for this reason.
+constexpr const wchar_t* kRunEnding = L"The update run is ending";
 
 std::wstring ClientPath() {
     return g_des + platform::kPathSep + g_restart_exe;
@@ -45,8 +48,14 @@ bool IsRunningClient(const platform::ProcessInfo& process, const std::wstring& c
 
 std::wstring CUpdateApp::PerformStep(int step) {
     switch (step) {
-        case 2:
+        case 2: {
+            // Held for the whole copy: the update run waits for it before the process ends.
+            InstallationGuard installing;
+            if (!installing.Entered()) {
+                return kRunEnding;
+            }
             return InstallUpdate();
+        }
         case 3:
             RestartClient();
             return {};

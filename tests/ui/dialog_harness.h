@@ -6,6 +6,7 @@
 #include <thread>
 #include <vector>
 
+#include "launch/settings.h"
 #include "ui/dlg_update.h"
 #include "ui_harness.h"
 #include "worker/work_thread.h"

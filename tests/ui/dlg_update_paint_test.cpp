@@ -162,11 +162,18 @@ TEST_F(DialogFaceTest, NoBarBeforeTheDownload) {
     }
 }
 
-// Pictures of the window for the demonstration: a backdrop shows where the colour key makes the
-// window transparent.
+// Pictures of the window for the demonstration, in TQ_SCREENSHOT_DIR or else in screenshots/
+// of the build folder (ctest tells the tests where the build's dist/ folder is). A backdrop shows
+// where the colour key makes the window transparent.
 void SaveScreenshot(const Bitmap& window, const std::string& name) {
-    const char* dir = std::getenv("TQ_SCREENSHOT_DIR");
-    const std::filesystem::path folder = dir && *dir ? dir : "screenshots";
+    std::filesystem::path folder;
+    if (const char* dir = std::getenv("TQ_SCREENSHOT_DIR"); dir && *dir) {
+        folder = dir;
+    } else if (const char* dist = std::getenv("TQ_DIST_DIR"); dist && *dist) {
+        folder = std::filesystem::path(dist).parent_path() / "screenshots";
+    } else {
+        return;
+    }
     std::filesystem::create_directories(folder);
     const int margin = 12;
     const int w = window.Width() + 2 * margin, h = window.Height() + 2 * margin;
@@ -202,6 +209,7 @@ TEST_F(DialogFaceTest, ScreenshotsOfTheMainStates) {
     PostProgress(h, 200, 90);
     SaveScreenshot(Capture(h), "dialog_downloading.png");
 
+    PostProgress(h, 200, 200);
     platform::PostToWindow(h.Handle(), WM_UPDATE_COMPLETE);
     SaveScreenshot(Capture(h), "dialog_complete.png");
     EXPECT_EQ(h.Ui([](TestDialog& d) { return d.m_strStatus; }), L"升级完成,已经更新至2.1.0");

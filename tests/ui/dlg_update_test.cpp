@@ -7,6 +7,7 @@
 
 #include "dialog_harness.h"
 #include "launch/settings.h"
+#include "platform/debug.h"
 #include "ui/resource_ids.h"
 #include "ui_test_util.h"
 
@@ -426,6 +427,40 @@ TEST_F(UpdateDialogTest, CloseGlyphEndsWithOkAndCloseWithCancel) {
         platform::PostToWindow(h.Handle(), WM_CLOSE);
         EXPECT_EQ(h.WaitForEnd(), IDCANCEL);
     }
+}
+
+TEST_F(UpdateDialogTest, RightClicksInTheNotesViewAreSwallowed) {
+    DialogHarness h;
+    h.Ui([](TestDialog& d) { d.SetCollapsed(0); });
+    const auto offered = [&h](unsigned message) {
+        return h.Ui([message](TestDialog& d) {
+            platform::Message msg;
+            msg.window = d.m_explorer.Handle();
+            msg.message = message;
+            return d.m_explorer.PreTranslateMessage(msg);
+        });
+    };
+    EXPECT_TRUE(offered(0x0204));  // right button down
+    EXPECT_TRUE(offered(0x0205));  // right button up
+    EXPECT_FALSE(offered(WM_LBUTTONDOWN));
+    EXPECT_FALSE(offered(WM_MOUSEMOVE));
+}
+
+TEST_F(UpdateDialogTest, UnattendedRunAnswersForTheUser) {
+    platform::SetUnattended(true);
+    {
+        DialogHarness h;
+        EXPECT_EQ(State(h), 2);
+        EXPECT_EQ(h.Ui([](TestDialog& d) { return d.m_workerJobs; }), std::vector<int>{1});
+        platform::PostToWindow(h.Handle(), WM_UPDATE_COMPLETE);
+        EXPECT_EQ(h.WaitForEnd(), -1);
+    }
+    {
+        DialogHarness h;
+        platform::SendToWindow(h.Handle(), WM_UPDATE_FAILED);
+        EXPECT_EQ(h.WaitForEnd(), -1);
+    }
+    platform::SetUnattended(false);
 }
 
 }  // namespace

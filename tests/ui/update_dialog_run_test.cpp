@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "launch/settings.h"
+#include "launch/update_app.h"
 #include "launch/update_run.h"
 #include "platform/window_input.h"
 #include "ui/install_guard.h"
@@ -99,6 +100,13 @@ TEST_F(UpdateDialogRunTest, CancelWithoutAnInstallationEndsAtOnceAndBarsLaterOne
     EXPECT_TRUE(m_afterModal);
     // A worker that finishes unpacking after this must not start copying.
     EXPECT_FALSE(InstallationGuard().Entered());
+    const std::wstring saved = g_src_folder;
+    g_src_folder = m_scratch.Path(L"extracted");
+    std::filesystem::create_directories(std::filesystem::path(g_src_folder));
+    uitest::WriteBytes(std::filesystem::path(g_src_folder) / "new.dll", "x");
+    EXPECT_FALSE(theApp.PerformStep(2).empty());
+    EXPECT_FALSE(std::filesystem::exists(std::filesystem::path(g_des) / "new.dll"));
+    g_src_folder = saved;
 }
 
 }  // namespace
