@@ -530,8 +530,24 @@ void Canvas::DrawString(std::wstring_view text, const Rect& rect, unsigned forma
     // Bounded: a line longer than this is not something a window of this system shows.
     const int length = static_cast<int>(std::min<size_t>(text.size(), 32768));
     std::wstring copy(text.substr(0, static_cast<size_t>(length)));
+    // The layer's prefix processing drops "&" without underlining the letter after it ("&&"
+    // shows one "&"); the system would underline it, so the text is drawn already processed.
+    if (!(format & DT_NOPREFIX)) {
+        std::wstring shown;
+        shown.reserve(copy.size());
+        for (size_t i = 0; i < copy.size(); ++i) {
+            if (copy[i] == L'&' && i + 1 < copy.size()) {
+                ++i;
+            } else if (copy[i] == L'&') {
+                continue;
+            }
+            shown.push_back(copy[i]);
+        }
+        copy = std::move(shown);
+        format |= DT_NOPREFIX;
+    }
     RECT r{rect.left, rect.top, rect.right, rect.bottom};
-    ::DrawTextW(m_impl->dc, copy.data(), length, &r, format);
+    ::DrawTextW(m_impl->dc, copy.data(), static_cast<int>(copy.size()), &r, format);
     m_impl->Touched();
 }
 

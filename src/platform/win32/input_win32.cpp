@@ -51,6 +51,10 @@ struct IdleRequest {
 
 thread_local std::vector<IdleRequest> t_idleRequests;
 thread_local UINT_PTR t_idleTimer = 0;
+// Set while the layer's own non-blocking loop takes messages: a loop that only peeks may still
+// have work of its own to do (the modal loop shows its window once it finds the queue empty), so
+// only a loop about to block, or a loop of the system's that dispatches the probe, answers it.
+thread_local bool t_peeking = false;
 
 void IdleEventName(wchar_t (&name)[96], DWORD process, unsigned long long token) {
     std::swprintf(name, 96, L"Local\\TqLayerWindowIdle-%lu-%llu", static_cast<unsigned long>(process),
@@ -74,7 +78,7 @@ void CALLBACK IdleTimerProc(HWND, UINT, UINT_PTR id, DWORD) {
 }
 
 void CheckIdle() {
-    if (t_idleRequests.empty()) {
+    if (t_idleRequests.empty() || t_peeking) {
         return;
     }
     if (QueueBusy()) {
@@ -318,6 +322,18 @@ bool IsInternalQueuedMessage(const MSG& msg) {
     }
     return msg.hwnd == nullptr && msg.message == WM_TIMER && t_idleTimer != 0 &&
            msg.wParam == t_idleTimer;
+}
+
+void BeginPeek() {
+    t_peeking = true;
+}
+
+void EndPeek() {
+    t_peeking = false;
+}
+
+void BeforeBlocking() {
+    CheckIdle();
 }
 
 Message ToMessage(const MSG& msg) {

@@ -16,6 +16,12 @@ bool HandleInternalMessage(HWND window, UINT message, WPARAM wParam, LPARAM lPar
 // the caller's loop.
 bool IsInternalQueuedMessage(const MSG& msg);
 
+// Around the layer's non-blocking takes (TryNextMessage), and just before its blocking take:
+// an idle probe is answered only when the thread is about to block or has emptied its queue.
+void BeginPeek();
+void EndPeek();
+void BeforeBlocking();
+
 // A queued message as the layer hands it out; the point of synthetic input is the synthetic
 // pointer's, not the system cursor's.
 Message ToMessage(const MSG& msg);

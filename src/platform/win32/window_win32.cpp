@@ -176,6 +176,14 @@ bool EndCaptionDrag(HWND h, bool release) {
     return was;
 }
 
+// A WM_PAINT whose procedure did not paint leaves the window invalid; it is validated so the
+// message is not generated again and again. Only the window itself: its children keep theirs.
+void ValidateLeftOver(HWND h) {
+    if (::GetUpdateRect(h, nullptr, FALSE)) {
+        ::RedrawWindow(h, nullptr, nullptr, RDW_VALIDATE | RDW_NOCHILDREN);
+    }
+}
+
 LRESULT DefaultActivate(HWND h, WPARAM wParam) {
     HWND focus = ::GetFocus();
     const bool focusInside = focus && (focus == h || ::IsChild(h, focus));
@@ -320,6 +328,7 @@ void PostQuit(int exitCode) {
 bool WaitNextMessage(Message& msg) {
     MSG m;
     for (;;) {
+        win32::BeforeBlocking();
         const BOOL got = ::GetMessageW(&m, nullptr, 0, 0);
         if (got == 0 || got == -1) {
             msg = Message{nullptr, WM_QUIT, got == 0 ? m.wParam : 0, 0, {m.pt.x, m.pt.y}};
@@ -339,6 +348,10 @@ bool TryNextMessage(Message& msg, bool* quit) {
         *quit = false;
     }
     MSG m;
+    struct Peeking {
+        Peeking() { win32::BeginPeek(); }
+        ~Peeking() { win32::EndPeek(); }
+    } peeking;
     while (::PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
         if (m.message == WM_QUIT) {
             // Left for the loop that waits for it.
@@ -403,7 +416,7 @@ LResult Dispatch(const Message& msg) {
     t_paintBegun = nullptr;
     const LRESULT result = ::DispatchMessageW(&m);
     if (msg.message == WM_PAINT && m.hwnd && t_paintBegun != m.hwnd && ::IsWindow(m.hwnd)) {
-        ::ValidateRect(m.hwnd, nullptr);
+        ValidateLeftOver(m.hwnd);
     }
     return result;
 }
@@ -417,6 +430,8 @@ int ProcessPendingMessages() {
         }
         ++handled;
     }
+    // Emptied: whoever waits for this thread to be idle may go on.
+    win32::BeforeBlocking();
     return handled;
 }
 
@@ -614,8 +629,8 @@ void Window::PaintNow() {
     }
     t_paintBegun = nullptr;
     ::UpdateWindow(h);
-    if (t_paintBegun != h && ::IsWindow(h) && ::GetUpdateRect(h, nullptr, FALSE)) {
-        ::ValidateRect(h, nullptr);
+    if (t_paintBegun != h && ::IsWindow(h)) {
+        ValidateLeftOver(h);
     }
 }
 
