@@ -8,6 +8,11 @@
 #   ROUNDS=7 WORK=/var/tmp/x bench/copy_bench.sh
 set -euo pipefail
 
+if [[ ! -x /usr/bin/time ]]; then
+    echo "copy_bench.sh needs GNU time: apt-get install time" >&2
+    exit 2
+fi
+
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/.." && pwd)
 build=${BUILD:-$root/build/linux-release}

@@ -95,6 +95,10 @@ bool RemoveFolder(const std::wstring& path);
 bool RemoveFile(const std::wstring& path);
 // Copies a file, replacing an existing target (CopyFileW, fail-if-exists false).
 bool CopyFileOver(const std::wstring& source, const std::wstring& target);
+// Moves a file within one volume, replacing an existing target in one step (MoveFileExW with
+// MOVEFILE_REPLACE_EXISTING; rename on Linux). Like Windows, refuses a read-only target or a
+// folder in its place.
+bool MoveFileOver(const std::wstring& source, const std::wstring& target);
 uint32_t GetAttributes(const std::wstring& path);
 bool SetAttributes(const std::wstring& path, uint32_t attributes);
 // Sets the three times of a file (seconds since 1970, UTC). Linux has no creation time: that

@@ -11,6 +11,11 @@ namespace platform {
 // folder is a reparse point already; only a volume's root answers true.
 bool IsMountPoint(const std::wstring& folder);
 
+// The path as the system names the file it leads to: absolute, every link followed, long names
+// (the form in which the process snapshot reports a running program). The path as given when it
+// cannot be resolved.
+std::wstring CanonicalPath(const std::wstring& path);
+
 // Creates a symbolic link named link that points to the folder target. False with LastError
 // when it cannot (on Windows an unprivileged user may lack the right to create links).
 bool CreateFolderLink(const std::wstring& link, const std::wstring& target);

@@ -10,6 +10,7 @@
 #include "launch/settings.h"
 #include "launch/update_app.h"
 #include "platform/fs.h"
+#include "platform/fs_links.h"
 #include "platform/process.h"
 #include "platform/process_state.h"
 #include "platform/text.h"
@@ -30,19 +31,30 @@ std::wstring ClientPath() {
 }
 
 // The running client is the executable the restart starts, so a client of another installation
-// with the same file name is left alone. Where the platform cannot tell a process's full path,
-// the file name decides; a process that has ended already (still listed on Linux until its
-// exit status is collected) is no client to end.
-bool IsRunningClient(const platform::ProcessInfo& process, const std::wstring& clientPath) {
-    if (process.pid == platform::CurrentProcessId()) {
-        return false;
+// with the same file name is left alone. The snapshot names a program the way the system does
+// (links followed, long names), so the client's path is compared in that form too. Where the
+// platform cannot tell a process's full path, the file name decides; a process that has ended
+// already (still listed on Linux until its exit status is collected) is no client to end.
+class RunningClient {
+  public:
+    RunningClient() : m_path(ClientPath()), m_canonical(platform::CanonicalPath(m_path)) {}
+
+    bool Matches(const platform::ProcessInfo& process) const {
+        if (process.pid == platform::CurrentProcessId()) {
+            return false;
+        }
+        if (!process.imagePath.empty()) {
+            return platform::EqualsFileName(process.imagePath, m_path) ||
+                   platform::EqualsFileName(process.imagePath, m_canonical);
+        }
+        return !g_restart_exe.empty() && platform::EqualsFileName(process.exeName, g_restart_exe) &&
+               platform::IsProcessRunning(process.pid);
     }
-    if (!process.imagePath.empty()) {
-        return platform::EqualsFileName(process.imagePath, clientPath);
-    }
-    return !g_restart_exe.empty() && platform::EqualsFileName(process.exeName, g_restart_exe) &&
-           platform::IsProcessRunning(process.pid);
-}
+
+  private:
+    std::wstring m_path;
+    std::wstring m_canonical;
+};
 
 }  // namespace
 
@@ -75,9 +87,9 @@ std::wstring CUpdateApp::InstallUpdate() {
         return kCopyFailedDestination;
     }
 
-    const std::wstring clientPath = ClientPath();
+    const RunningClient client;
     for (const platform::ProcessInfo& process : processes) {
-        if (!IsRunningClient(process, clientPath)) {
+        if (!client.Matches(process)) {
             continue;
         }
         if (auto handle = platform::ProcessHandle::OpenFullAccess(process.pid)) {

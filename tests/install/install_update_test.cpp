@@ -12,6 +12,7 @@
 #include "launch/settings.h"
 #include "launch/update_app.h"
 #include "platform/debug.h"
+#include "platform/fs_links.h"
 #include "platform/process.h"
 #include "platform/process_state.h"
 
@@ -161,7 +162,8 @@ TEST_P(InstallWithClientsTest, EndsEveryRunningClientBeforeReplacingIt) {
         EXPECT_TRUE(WaitUntilEnded(pid)) << "client " << pid << " still runs";
     }
     ExpectInstalled();
-    EXPECT_EQ(ReadBytes(Join(m_des, L"Vorlix.exe")), "new client");
+    EXPECT_TRUE(ReadBytes(Join(m_des, L"Vorlix.exe")) == "new client")
+        << "the client executable was not replaced";
 }
 
 INSTANTIATE_TEST_SUITE_P(Clients, InstallWithClientsTest, ::testing::Values(1, 2));
@@ -181,6 +183,32 @@ TEST_F(InstallTest, LeavesAClientOfAnotherInstallationRunning) {
     EXPECT_TRUE(WaitUntilEnded(own));
     EXPECT_TRUE(platform::IsProcessRunning(foreign));
     ExpectInstalled();
+}
+
+TEST_F(InstallTest, EndsAClientWhoseFolderIsNamedThroughALink) {
+    const std::wstring link = m_scratch / L"Client Link";
+    if (!platform::CreateFolderLink(link, m_des)) {
+        GTEST_SKIP() << "symbolic links to folders cannot be created here (error "
+                     << platform::LastError() << ")";
+    }
+    WriteBytes(Join(m_des, L"probe.txt"), "through the link");
+    if (ReadBytes(Join(link, L"probe.txt")) != "through the link") {
+        GTEST_SKIP() << "a folder link made here does not lead to its folder (Wine keeps such "
+                        "links as reparse points of its own that file access does not follow)";
+    }
+    platform::RemoveFile(Join(m_des, L"probe.txt"));
+    g_des = link;
+    InstallClient(m_des, true);
+    WriteBytes(Join(m_src, L"Vorlix.exe"), "new client");
+    const uint32_t client = StartClient(m_des);
+    ASSERT_NE(client, 0u);
+
+    EXPECT_EQ(theApp.InstallUpdate(), L"");
+
+    EXPECT_TRUE(WaitUntilEnded(client));
+    ExpectInstalled();
+    EXPECT_TRUE(ReadBytes(Join(m_des, L"Vorlix.exe")) == "new client")
+        << "the client executable was not replaced";
 }
 
 TEST_F(InstallTest, ACopyFailureNamesTheDestinationAndRemovesNothing) {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "launch/command_line.h"
+#include "platform/text.h"
 
 namespace {
 
@@ -72,6 +73,21 @@ TEST(CommandLineTest, RepeatedOptionsOverwriteAndFileNameIsTheFirstPlainArgument
 TEST(CommandLineTest, SilentIsAnOptionOfItsOwn) {
     EXPECT_TRUE(Parse({L"-silent"}).silent);
     EXPECT_FALSE(Parse({L"-silently"}).silent);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(FileNameTest, NamesCompareWithoutRegardToCaseInAnyLocale) {
+    EXPECT_TRUE(platform::EqualsFileName(L"Update.EXE", L"update.exe"));
+    EXPECT_TRUE(platform::EqualsFileName(L"ärger.txt", L"ÄRGER.TXT"));
+    EXPECT_TRUE(platform::EqualsFileName(L"Łódź", L"łÓDŹ"));
+    EXPECT_TRUE(platform::EqualsFileName(L"Привет", L"пРИВЕТ"));
+    EXPECT_TRUE(platform::EqualsFileName(L"ｕｐｄａｔｅ", L"ＵＰＤＡＴＥ"));
+    EXPECT_FALSE(platform::EqualsFileName(L"a.txt", L"b.txt"));
+    EXPECT_FALSE(platform::EqualsFileName(L"÷", L"×"));
+    EXPECT_FALSE(platform::EqualsFileName(L"ab", L"abc"));
 }
 
 }  // namespace

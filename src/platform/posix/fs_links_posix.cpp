@@ -7,7 +7,9 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstdint>
+#include <cstdlib>
 
 #include "platform/fs.h"
 #include "platform/text.h"
@@ -73,6 +75,14 @@ bool IsMountPoint(const std::wstring& folder) {
         return self.mountId != parent.mountId;
     }
     return self.device != parent.device;
+}
+
+std::wstring CanonicalPath(const std::wstring& path) {
+    char resolved[PATH_MAX];
+    if (path.empty() || ::realpath(WideToUtf8(ResolvePath(path)).c_str(), resolved) == nullptr) {
+        return path;
+    }
+    return Utf8ToWide(resolved);
 }
 
 bool CreateFolderLink(const std::wstring& link, const std::wstring& target) {

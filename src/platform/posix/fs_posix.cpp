@@ -371,6 +371,25 @@ bool CopyFileOver(const std::wstring& source, const std::wstring& target) {
     return ok;
 }
 
+bool MoveFileOver(const std::wstring& source, const std::wstring& target) {
+    std::string from = ResolveNative(source);
+    std::string to = ResolveNative(target);
+    struct stat st {};
+    if (!LStat(from, st)) {
+        Fail(from, errno);
+        return false;
+    }
+    if (LStat(to, st) && (S_ISDIR(st.st_mode) || IsReadOnlyFile(st))) {
+        SetLastError(kErrorAccessDenied);
+        return false;
+    }
+    if (::rename(from.c_str(), to.c_str()) != 0) {
+        Fail(to, errno);
+        return false;
+    }
+    return true;
+}
+
 uint32_t GetAttributes(const std::wstring& path) {
     std::string native = ResolveNative(path);
     struct stat st {};

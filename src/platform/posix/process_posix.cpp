@@ -10,6 +10,8 @@
 #include <dirent.h>
 
 #include <cerrno>
+#include <cstdlib>
+#include <string>
 #include <chrono>
 #include <climits>
 #include <cstring>
@@ -77,6 +79,24 @@ std::string ReadLink(const std::string& path) {
     return n > 0 ? std::string(buffer, static_cast<size_t>(n)) : std::string();
 }
 
+// The state letter of /proc/<pid>/stat follows the command name in parentheses.
+bool IsZombie(const std::string& base) {
+    int fd = ::open((base + "/stat").c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        return false;
+    }
+    char buffer[512];
+    ssize_t n = ::read(fd, buffer, sizeof buffer - 1);
+    ::close(fd);
+    if (n <= 0) {
+        return false;
+    }
+    std::string stat(buffer, static_cast<size_t>(n));
+    size_t close = stat.rfind(')');
+    return close != std::string::npos && close + 2 < stat.size() &&
+           (stat[close + 2] == 'Z' || stat[close + 2] == 'X');
+}
+
 class PosixProcessHandle : public ProcessHandle {
   public:
     explicit PosixProcessHandle(pid_t pid) : m_pid(pid) {}
@@ -113,6 +133,9 @@ bool SnapshotProcesses(std::vector<ProcessInfo>& out) {
             continue;
         }
         std::string base = std::string("/proc/") + entry->d_name;
+        if (IsZombie(base)) {
+            continue;  // ended already; the Windows snapshot never lists such processes
+        }
         ProcessInfo info;
         info.pid = static_cast<uint32_t>(pid);
         std::string image = ReadLink(base + "/exe");

@@ -31,6 +31,36 @@ bool IsMountPoint(const std::wstring& folder) {
     return lstrcmpiW(volume, withSep.c_str()) == 0;
 }
 
+std::wstring CanonicalPath(const std::wstring& path) {
+    if (path.empty()) {
+        return path;
+    }
+    // The final path goes through the file itself, so links and junctions are followed.
+    HANDLE file =
+        CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return LongPath(path);
+    }
+    std::wstring result(32768, L'\0');
+    const DWORD length =
+        GetFinalPathNameByHandleW(file, result.data(), static_cast<DWORD>(result.size()),
+                                  FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    CloseHandle(file);
+    if (length == 0 || length >= result.size()) {
+        return LongPath(path);
+    }
+    result.resize(length);
+    // "\\?\C:\..." for a drive path, "\\?\UNC\server\..." for a share.
+    if (result.rfind(L"\\\\?\\UNC\\", 0) == 0) {
+        return L"\\\\" + result.substr(8);
+    }
+    if (result.rfind(L"\\\\?\\", 0) == 0) {
+        return result.substr(4);
+    }
+    return result;
+}
+
 bool CreateFolderLink(const std::wstring& link, const std::wstring& target) {
     const DWORD flags = SYMBOLIC_LINK_FLAG_DIRECTORY | SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE;
     if (CreateSymbolicLinkW(link.c_str(), target.c_str(), flags)) {

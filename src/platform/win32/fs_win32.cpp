@@ -97,6 +97,19 @@ bool CopyFileOver(const std::wstring& source, const std::wstring& target) {
     return ::CopyFileW(source.c_str(), target.c_str(), FALSE) ? true : Fail();
 }
 
+bool MoveFileOver(const std::wstring& source, const std::wstring& target) {
+    // Windows refuses to replace a read-only file; Wine run as root does not, so ask first.
+    const DWORD attributes = ::GetFileAttributesW(target.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+        SetLastError(kErrorAccessDenied);
+        return false;
+    }
+    if (!::MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+        return Fail();
+    }
+    return true;
+}
+
 uint32_t GetAttributes(const std::wstring& path) {
     DWORD attributes = ::GetFileAttributesW(path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) {
