@@ -263,8 +263,8 @@ Bitmap Bitmap::FromPixels(int width, int height, const std::vector<Color>& pixel
     info.bmiHeader.biBitCount = 32;
     info.bmiHeader.biCompression = BI_RGB;
     ScreenDc screen;
-    if (::SetDIBits(screen.Get(), result.m_impl->bitmap, 0, static_cast<UINT>(height),
-                    words.data(), &info, DIB_RGB_COLORS) == 0) {
+    if (::SetDIBits(screen.Get(), result.m_impl->bitmap, 0, static_cast<UINT>(height), words.data(),
+                    &info, DIB_RGB_COLORS) == 0) {
         return Bitmap();
     }
     result.m_impl->cache = pixels;
@@ -341,11 +341,11 @@ IconHandle LoadIconResource(int id) {
 Font::Font() = default;
 
 Font::Font(const FontSpec& spec) : m_spec(spec), m_impl(std::make_unique<Impl>()) {
-    m_impl->font.Reset(::CreateFontW(
-        spec.height, 0, 0, 0, spec.weight, spec.italic ? TRUE : FALSE, spec.underline ? TRUE : FALSE,
-        FALSE, static_cast<DWORD>(spec.charset), OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
-        static_cast<DWORD>(spec.quality), static_cast<DWORD>(spec.pitchAndFamily),
-        spec.face.c_str()));
+    m_impl->font.Reset(::CreateFontW(spec.height, 0, 0, 0, spec.weight, spec.italic ? TRUE : FALSE,
+                                     spec.underline ? TRUE : FALSE, FALSE,
+                                     static_cast<DWORD>(spec.charset), OUT_DEFAULT_PRECIS,
+                                     CLIP_DEFAULT_PRECIS, static_cast<DWORD>(spec.quality),
+                                     static_cast<DWORD>(spec.pitchAndFamily), spec.face.c_str()));
     if (!m_impl->font.Get()) {
         m_impl.reset();
     }
@@ -435,14 +435,13 @@ void Canvas::Copy(Point destTopLeft, Size size, const Bitmap& source, Point sour
     if (!area.Dc()) {
         return;
     }
-    ::BitBlt(m_impl->dc, destTopLeft.x, destTopLeft.y, size.cx, size.cy, area.Dc(),
-             area.Origin().x, area.Origin().y, SRCCOPY);
+    ::BitBlt(m_impl->dc, destTopLeft.x, destTopLeft.y, size.cx, size.cy, area.Dc(), area.Origin().x,
+             area.Origin().y, SRCCOPY);
     m_impl->Touched();
 }
 
 void Canvas::Stretch(const Rect& destRect, const Bitmap& source, const Rect& sourceRect) {
-    if (!m_impl || !m_impl->dc || source.IsEmpty() || destRect.IsEmpty() ||
-        sourceRect.IsEmpty()) {
+    if (!m_impl || !m_impl->dc || source.IsEmpty() || destRect.IsEmpty() || sourceRect.IsEmpty()) {
         return;
     }
     const SourceArea area(*source.GetImpl(), sourceRect);
@@ -456,8 +455,7 @@ void Canvas::Stretch(const Rect& destRect, const Bitmap& source, const Rect& sou
 
 void Canvas::StretchKeyed(const Rect& destRect, const Bitmap& source, const Rect& sourceRect,
                           Color key) {
-    if (!m_impl || !m_impl->dc || source.IsEmpty() || destRect.IsEmpty() ||
-        sourceRect.IsEmpty()) {
+    if (!m_impl || !m_impl->dc || source.IsEmpty() || destRect.IsEmpty() || sourceRect.IsEmpty()) {
         return;
     }
     const SourceArea area(*source.GetImpl(), sourceRect);
@@ -474,10 +472,10 @@ void Canvas::StretchKeyed(const Rect& destRect, const Bitmap& source, const Rect
         if (!scaled.Get() || !scaledDc.Select(scaled.Get())) {
             return;
         }
-        ExactStretch(scaledDc.Get(), {0, 0, dw, dh}, area.Dc(), area.Origin().x,
-                     area.Origin().y, sourceRect.Width(), sourceRect.Height());
-        ::TransparentBlt(m_impl->dc, destRect.left, destRect.top, dw, dh, scaledDc.Get(), 0, 0,
-                         dw, dh, ToColorRef(key));
+        ExactStretch(scaledDc.Get(), {0, 0, dw, dh}, area.Dc(), area.Origin().x, area.Origin().y,
+                     sourceRect.Width(), sourceRect.Height());
+        ::TransparentBlt(m_impl->dc, destRect.left, destRect.top, dw, dh, scaledDc.Get(), 0, 0, dw,
+                         dh, ToColorRef(key));
     }
     m_impl->Touched();
 }
@@ -489,8 +487,8 @@ const Font* Canvas::SelectFont(const Font* font) {
     const Font* previous = m_impl->font;
     m_impl->font = font;
     if (m_impl->dc) {
-        HGDIOBJ object = font && !font->IsEmpty() ? font->GetImpl()->font.Get()
-                                                   : m_impl->defaultFont;
+        HGDIOBJ object =
+            font && !font->IsEmpty() ? font->GetImpl()->font.Get() : m_impl->defaultFont;
         if (object) {
             ::SelectObject(m_impl->dc, object);
         }

@@ -185,8 +185,8 @@ class BrowserView final : public HtmlView {
         const HRESULT init = ::OleInitialize(nullptr);
         m_oleInitialized = SUCCEEDED(init);
         if (FAILED(::CoCreateInstance(kWebBrowserClsid, nullptr,
-                                      CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER,
-                                      IID_IOleObject, m_object.OutVoid()))) {
+                                      CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER, IID_IOleObject,
+                                      m_object.OutVoid()))) {
             Close();
             return false;
         }

@@ -57,8 +57,8 @@ thread_local UINT_PTR t_idleTimer = 0;
 thread_local bool t_peeking = false;
 
 void IdleEventName(wchar_t (&name)[96], DWORD process, unsigned long long token) {
-    std::swprintf(name, 96, L"Local\\TqLayerWindowIdle-%lu-%llu", static_cast<unsigned long>(process),
-                  token);
+    std::swprintf(name, 96, L"Local\\TqLayerWindowIdle-%lu-%llu",
+                  static_cast<unsigned long>(process), token);
 }
 
 bool QueueBusy() {
@@ -132,8 +132,10 @@ void BeginSyntheticInput() {
     if (g_synthetic.exchange(true)) {
         return;
     }
-    const int right = ::GetSystemMetrics(SM_XVIRTUALSCREEN) + ::GetSystemMetrics(SM_CXVIRTUALSCREEN);
-    const int bottom = ::GetSystemMetrics(SM_YVIRTUALSCREEN) + ::GetSystemMetrics(SM_CYVIRTUALSCREEN);
+    const int right =
+        ::GetSystemMetrics(SM_XVIRTUALSCREEN) + ::GetSystemMetrics(SM_CXVIRTUALSCREEN);
+    const int bottom =
+        ::GetSystemMetrics(SM_YVIRTUALSCREEN) + ::GetSystemMetrics(SM_CYVIRTUALSCREEN);
     ::SetCursorPos(right - 1, bottom - 1);
 }
 
@@ -258,10 +260,9 @@ void PostLeaves(HWND under, std::vector<HWND>& touched) {
 
 enum class PointerKind { kMove, kDown, kUp };
 
-void PostPointerMessage(HWND target, bool captured, PointerKind kind, Point screen,
-                        bool leftDown) {
-    const LRESULT hit = captured ? HTCLIENT
-                                 : ::SendMessageW(target, WM_NCHITTEST, 0, PackPoint(screen));
+void PostPointerMessage(HWND target, bool captured, PointerKind kind, Point screen, bool leftDown) {
+    const LRESULT hit =
+        captured ? HTCLIENT : ::SendMessageW(target, WM_NCHITTEST, 0, PackPoint(screen));
     if (!::IsWindow(target)) {
         return;
     }
@@ -557,8 +558,7 @@ void PressKey(unsigned virtualKey) {
     GUITHREADINFO info{};
     info.cbSize = sizeof info;
     HWND target = active;
-    if (::GetGUIThreadInfo(::GetWindowThreadProcessId(active, nullptr), &info) &&
-        info.hwndFocus) {
+    if (::GetGUIThreadInfo(::GetWindowThreadProcessId(active, nullptr), &info) && info.hwndFocus) {
         target = info.hwndFocus;
     }
     const Point where = CurrentPointer();

@@ -474,11 +474,11 @@ bool Window::Create(const WindowSpec& spec) {
     const Size size = ClampSize(spec.rect);
     Creating creating{this, &spec, nullptr, t_creating};
     t_creating = &creating;
-    HWND h = ::CreateWindowExW(
-        spec.exStyle, kClassName, spec.text.c_str(), spec.style, spec.rect.left, spec.rect.top,
-        size.cx, size.cy, parent,
-        child ? reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)) : nullptr,
-        ::GetModuleHandleW(nullptr), nullptr);
+    HWND h =
+        ::CreateWindowExW(spec.exStyle, kClassName, spec.text.c_str(), spec.style, spec.rect.left,
+                          spec.rect.top, size.cx, size.cy, parent,
+                          child ? reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)) : nullptr,
+                          ::GetModuleHandleW(nullptr), nullptr);
     t_creating = creating.previous;
     if (!h) {
         if (creating.bound) {
@@ -519,8 +519,8 @@ Window* Window::Parent() const {
     if (!h) {
         return nullptr;
     }
-    HWND parent = (::GetWindowLongW(h, GWL_STYLE) & WS_CHILD) ? ::GetParent(h)
-                                                                : ::GetWindow(h, GW_OWNER);
+    HWND parent =
+        (::GetWindowLongW(h, GWL_STYLE) & WS_CHILD) ? ::GetParent(h) : ::GetWindow(h, GW_OWNER);
     return FromHandle(W(parent));
 }
 
@@ -822,8 +822,7 @@ WindowHandle Window::FocusWindow() {
     GUITHREADINFO info{};
     info.cbSize = sizeof info;
     HWND foreground = ::GetForegroundWindow();
-    if (foreground &&
-        ::GetGUIThreadInfo(::GetWindowThreadProcessId(foreground, nullptr), &info)) {
+    if (foreground && ::GetGUIThreadInfo(::GetWindowThreadProcessId(foreground, nullptr), &info)) {
         return W(info.hwndFocus);
     }
     return nullptr;
