@@ -502,6 +502,10 @@ void Window::Destroy() {
     if (::IsWindow(h)) {
         if (::GetWindowThreadProcessId(h, nullptr) == ::GetCurrentThreadId()) {
             ::DestroyWindow(h);
+            // Messages other threads sent to the window before it went are answered now (with
+            // nothing), so no sender waits on a thread that may not look at its queue again.
+            MSG m;
+            ::PeekMessageW(&m, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
         } else {
             // Only the owning thread can destroy a window; it does so while this one waits.
             ::SendMessageW(h, DestroyRequestMessage(), 0, 0);
