@@ -287,7 +287,8 @@ void CDlgUpdate::SetState(int n) {
 
 void CDlgUpdate::AnswerForTheUser() {
     // An unattended run ("-silent") waits for no click: it starts the update as soon as it is
-    // ready, restarts the client once the update is in place, and gives up after a failure.
+    // ready, restarts the client once the update is in place, and gives up after a failure (see
+    // also OnUpdateStatus).
     if (!platform::IsUnattended()) {
         return;
     }
@@ -318,6 +319,11 @@ void CDlgUpdate::OnUpdateStatus(platform::WParam wParam, platform::LParam lParam
     const bool failed = platform::LowWord(wParam) != 0;
     if (failed) {
         SetPanelText(0, text);
+        // Not every failure moves the dialog to its failed state (only a package that no address
+        // delivers does); an unattended run must end on any of them.
+        if (platform::IsUnattended()) {
+            Post(WM_UPDATE_CANCEL, 0, 0);
+        }
     } else if (m_nState == STATE_LOADING) {
         SetState(STATE_READY);
     } else if (m_nState == STATE_DOWNLOADING) {

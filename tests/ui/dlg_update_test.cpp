@@ -460,6 +460,12 @@ TEST_F(UpdateDialogTest, UnattendedRunAnswersForTheUser) {
         platform::SendToWindow(h.Handle(), WM_UPDATE_FAILED);
         EXPECT_EQ(h.WaitForEnd(), -1);
     }
+    {
+        // A failure that only shows in the worker's last status (say, a damaged package).
+        DialogHarness h;
+        SendStatus(h, 1, L"Failed to extract update package");
+        EXPECT_EQ(h.WaitForEnd(), -1);
+    }
     platform::SetUnattended(false);
 }
 
