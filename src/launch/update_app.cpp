@@ -130,6 +130,11 @@ bool CUpdateApp::InitInstance() {
     PrepareNotesPage();
     m_updateUrls.emplace_back(platform::WideToAnsi(g_url).c_str());
     g_des = StripQuotes(g_des);
+    // Where the separator is '/', the relaunch's closing quote is not escaped by it, so the
+    // folder arrives with its separator instead of a quote: the setting never keeps one.
+    if (g_des.size() > 1 && g_des.back() == L'/') {
+        g_des.pop_back();
+    }
 
     RunUpdateDialog(info.m_strFileName, [] {
         CallRuntime("exec", {g_des + platform::kPathSep + L"update.exe",

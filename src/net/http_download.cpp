@@ -14,6 +14,7 @@
 #include "platform/fs.h"
 #include "platform/http.h"
 #include "platform/memory.h"
+#include "platform/text.h"
 
 namespace {
 
@@ -58,23 +59,8 @@ std::optional<platform::HttpRequest> OpenRequest(platform::HttpSession& session,
 // an int, is no usable length: nullopt, so that it can neither size a buffer nor wrap into a
 // plausible positive one.
 std::optional<int> ParseContentLength(std::wstring_view text) {
-    size_t i = 0;
-    while (i < text.size() && (text[i] == L' ' || (text[i] >= L'\t' && text[i] <= L'\r'))) {
-        ++i;
-    }
-    bool negative = false;
-    if (i < text.size() && (text[i] == L'+' || text[i] == L'-')) {
-        negative = text[i] == L'-';
-        ++i;
-    }
-    long long value = 0;
-    for (; i < text.size() && text[i] >= L'0' && text[i] <= L'9'; ++i) {
-        value = value * 10 + (text[i] - L'0');
-        if (value > INT_MAX) {
-            return std::nullopt;
-        }
-    }
-    if (negative && value != 0) {
+    const long long value = platform::LeadingInteger(text);
+    if (value < 0 || value > INT_MAX) {
         return std::nullopt;
     }
     return static_cast<int>(value);

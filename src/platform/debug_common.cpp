@@ -9,6 +9,24 @@
 
 namespace platform {
 
+namespace {
+bool g_unattended = false;
+std::wstring g_title = L"Update";
+}  // namespace
+
+void SetUnattended(bool unattended) {
+    g_unattended = unattended;
+}
+bool IsUnattended() {
+    return g_unattended;
+}
+void SetAppTitle(std::wstring title) {
+    g_title = std::move(title);
+}
+const std::wstring& AppTitle() {
+    return g_title;
+}
+
 // Appends one line to the diagnostic file named by TQ_UPDATE_DEBUG_LOG, if any. Several
 // processes may append; each line is one write, so lines do not interleave.
 void AppendDiagnosticLine(std::wstring_view text) {

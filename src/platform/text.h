@@ -21,6 +21,11 @@ bool StartsWithNoCaseAscii(std::wstring_view text, std::wstring_view prefix);
 // Comparison of file names without regard to case (Unicode simple folding).
 bool EqualsFileName(std::wstring_view a, std::wstring_view b);
 
+// The number a text begins with, as the C library reads it: optional blanks, optional sign,
+// decimal digits up to the first other character; no digits give 0. A magnitude beyond an int
+// saturates at INT_MAX + 1, so callers can tell an out-of-range value from INT_MAX.
+long long LeadingInteger(std::wstring_view text);
+
 // The C library's wtoi: optional blanks, optional sign, decimal digits up to the first other
 // character; no digits give 0. Out-of-range values clamp to INT_MIN / INT_MAX.
 int WToI(std::wstring_view text);

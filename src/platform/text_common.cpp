@@ -1,4 +1,5 @@
 // Target-independent text helpers: ASCII case folding, file-name comparison and wtoi.
+#include <algorithm>
 #include <climits>
 #include <cstdint>
 #include <cstdint>
@@ -73,7 +74,7 @@ bool EqualsFileName(std::wstring_view a, std::wstring_view b) {
     return true;
 }
 
-int WToI(std::wstring_view text) {
+long long LeadingInteger(std::wstring_view text) {
     size_t i = 0;
     while (i < text.size() && (text[i] == L' ' || (text[i] >= L'\t' && text[i] <= L'\r'))) {
         ++i;
@@ -83,22 +84,17 @@ int WToI(std::wstring_view text) {
         negative = text[i] == L'-';
         ++i;
     }
+    constexpr long long kCap = static_cast<long long>(INT_MAX) + 1;
     long long value = 0;
     for (; i < text.size() && text[i] >= L'0' && text[i] <= L'9'; ++i) {
-        if (value <= static_cast<long long>(INT_MAX) + 1) {
-            value = value * 10 + (text[i] - L'0');
-        }
+        value = std::min(kCap, value * 10 + (text[i] - L'0'));
     }
-    if (negative) {
-        value = -value;
-    }
-    if (value > INT_MAX) {
-        return INT_MAX;
-    }
-    if (value < INT_MIN) {
-        return INT_MIN;
-    }
-    return static_cast<int>(value);
+    return negative ? -value : value;
+}
+
+int WToI(std::wstring_view text) {
+    long long value = LeadingInteger(text);
+    return static_cast<int>(std::clamp<long long>(value, INT_MIN, INT_MAX));
 }
 
 std::wstring ToWString(long long value) {

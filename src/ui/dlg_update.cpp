@@ -1,5 +1,6 @@
 // The update window's set-up, layout, states and input. Painting is in dlg_update_paint.cpp.
 #include "ui/dlg_update.h"
+#include "ui/run_report.h"
 
 #include <algorithm>
 #include <climits>
@@ -282,6 +283,7 @@ void CDlgUpdate::SetState(int n) {
     }
     SetCollapsed(m_bCollapsed);
     Invalidate();
+    ReportState(Handle(), m_nState);
     AnswerForTheUser();
 }
 
@@ -481,4 +483,5 @@ void CDlgUpdate::OnProgress(platform::WParam wParam, platform::LParam lParam) {
         std::clamp(pct, static_cast<double>(INT_MIN), static_cast<double>(INT_MAX));
     m_strPercent = std::to_wstring(static_cast<int>(shown)) + L"%";
     Invalidate(m_rc[RC_STATUS]);
+    ReportProgress(total, done);
 }

@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <filesystem>
+#include <optional>
 
 #include "dialog_harness.h"
 #include "launch/settings.h"
@@ -166,9 +167,17 @@ TEST_F(UpdateDialogTest, StateTable) {
         {"Enter when complete", 3, Event::kEnter, -1, {}, {3}},
         {"Enter after a failure", 4, Event::kEnter, 2, {1}, {}},
     };
+    // The rows that leave the dialog open share one; each row that ends it gets its own.
+    DialogHarness shared;
     for (const Transition& t : table) {
         SCOPED_TRACE(t.name);
-        DialogHarness h;
+        std::optional<DialogHarness> own;
+        if (t.to == -1) {
+            own.emplace();
+        }
+        DialogHarness& h = own ? *own : shared;
+        const auto workersBefore = h.Ui([](TestDialog& d) { return d.m_workerJobs.size(); });
+        const auto stepsBefore = h.Ui([](TestDialog& d) { return d.m_steps.size(); });
         // The usual road: a download first, so the focus is where the user would find it.
         if (t.from >= 2) {
             GoTo(h, 2);
@@ -204,8 +213,10 @@ TEST_F(UpdateDialogTest, StateTable) {
             continue;
         }
         EXPECT_EQ(State(h), t.to);
-        EXPECT_EQ(h.Ui([](TestDialog& d) { return d.m_workerJobs; }), t.workers);
-        EXPECT_EQ(h.Ui([](TestDialog& d) { return d.m_steps; }), t.steps);
+        const auto workers = h.Ui([](TestDialog& d) { return d.m_workerJobs; });
+        const auto steps = h.Ui([](TestDialog& d) { return d.m_steps; });
+        EXPECT_EQ(std::vector<int>(workers.begin() + workersBefore, workers.end()), t.workers);
+        EXPECT_EQ(std::vector<int>(steps.begin() + stepsBefore, steps.end()), t.steps);
     }
 }
 
@@ -248,13 +259,14 @@ TEST_F(UpdateDialogTest, EscapeNeverClosesTheDialog) {
 
 TEST_F(UpdateDialogTest, StatusMessagesFollowTheFailedFlagAndTheState) {
     const std::wstring text = L"下载失败(12029)";
+    DialogHarness h;
     for (int state = 0; state <= 4; ++state) {
         for (const platform::WParam wParam :
              {platform::WParam{0}, platform::WParam{1}, platform::WParam{0x10000}}) {
             const bool failed = (wParam & 0xFFFF) != 0;
             SCOPED_TRACE(testing::Message() << "state " << state << " wParam " << wParam);
-            DialogHarness h;
             GoTo(h, state);
+            SendStatus(h, 0x1, L"");  // a status line that is none of the expected ones
             const std::wstring before = Status(h);
 
             SendStatus(h, wParam, text);
@@ -300,12 +312,13 @@ TEST_F(UpdateDialogTest, CompletionShowsTheInstalledVersion) {
         {"[Version]\r\nMajor=2\r\nMinor=10\r\nThirdVer=3\r\n", L"2.10.3"},
         {"[Version]\r\nMinor=4\r\n", L"1.4.0"},
     };
+    DialogHarness h;
     for (const Row& r : rows) {
         SCOPED_TRACE(r.version);
+        std::filesystem::remove(std::filesystem::path(g_des) / "config" / "qrsvr.ini");
         if (r.record) {
             WriteVersionRecord(r.record);
         }
-        DialogHarness h;
         GoTo(h, 2);
         PostProgress(h, 10, 10);
         platform::PostToWindow(h.Handle(), WM_UPDATE_COMPLETE);

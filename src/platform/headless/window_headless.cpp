@@ -260,11 +260,15 @@ void InvalidateRec(WindowRec* rec, const Rect& area, bool erase) {
 }
 
 bool PostLocked(WindowRec* rec, unsigned message, WParam wParam, LParam lParam) {
-    if (!rec->queue->alive)
+    ThreadQueue& q = *rec->queue;
+    if (!q.alive)
         return false;
-    rec->queue->posted.push_back(
-        {Message{HandleOf(rec), message, wParam, lParam, S().pointer}, nullptr});
-    Wake(rec);
+    // The owner only waits for posted messages when it has none, so only the first one of a
+    // burst (progress after every chunk of a download) needs to wake it.
+    const bool wasEmpty = q.posted.empty();
+    q.posted.push_back({Message{HandleOf(rec), message, wParam, lParam, S().pointer}, nullptr});
+    if (wasEmpty)
+        q.cv.notify_all();
     return true;
 }
 

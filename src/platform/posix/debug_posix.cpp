@@ -12,8 +12,6 @@ void AppendDiagnosticLine(std::wstring_view text);
 
 namespace {
 std::mutex g_outputLock;
-bool g_unattended = false;
-std::wstring g_title = L"Update";
 }  // namespace
 
 void DebugOutput(std::wstring_view text) {
@@ -26,21 +24,8 @@ void DebugOutput(std::wstring_view text) {
 void ShowMessage(std::wstring_view text) {
     AppendDiagnosticLine(text);
     std::lock_guard<std::mutex> guard(g_outputLock);
-    std::fprintf(stderr, "[%s] %s\n", WideToUtf8(g_title).c_str(), WideToUtf8(text).c_str());
+    std::fprintf(stderr, "[%s] %s\n", WideToUtf8(AppTitle()).c_str(), WideToUtf8(text).c_str());
     std::fflush(stderr);
-}
-
-void SetUnattended(bool unattended) {
-    g_unattended = unattended;
-}
-bool IsUnattended() {
-    return g_unattended;
-}
-void SetAppTitle(std::wstring title) {
-    g_title = std::move(title);
-}
-const std::wstring& AppTitle() {
-    return g_title;
 }
 
 }  // namespace platform

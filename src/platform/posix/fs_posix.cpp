@@ -122,16 +122,45 @@ std::vector<std::string> Components(const std::string& path) {
     return parts;
 }
 
+bool IsAscii(std::string_view text) {
+    for (char c : text) {
+        if (static_cast<unsigned char>(c) >= 0x80) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// EqualsFileName for two ASCII names, without converting them.
+bool EqualsFileNameAscii(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (a[i] != b[i] &&
+            std::towupper(static_cast<wint_t>(a[i])) != std::towupper(static_cast<wint_t>(b[i]))) {
+            return false;
+        }
+    }
+    return true;
+}
+
 // Finds the entry of folder whose name equals name without regard to case.
 bool FindNoCase(const std::string& folder, const std::string& name, std::string& found) {
     DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
     if (dir == nullptr) {
         return false;
     }
+    // Most names are ASCII: those are compared in place, so that a folder of many files costs
+    // no conversion per entry. Other names may fold onto ASCII ones and take the full compare.
+    const bool wantedAscii = IsAscii(name);
     std::wstring wanted = Utf8ToWide(name);
     bool hit = false;
     while (dirent* entry = ::readdir(dir)) {
-        if (EqualsFileName(Utf8ToWide(entry->d_name), wanted)) {
+        const bool same = wantedAscii && IsAscii(entry->d_name)
+                              ? EqualsFileNameAscii(entry->d_name, name)
+                              : EqualsFileName(Utf8ToWide(entry->d_name), wanted);
+        if (same) {
             found = entry->d_name;
             hit = true;
             break;
@@ -151,10 +180,31 @@ std::string ResolveNative(const std::wstring& path) {
     const bool trailing = native.back() == '/';
     std::string current = absolute ? "/" : "";
     std::vector<std::string> parts = Components(native);
+    // A path exists only when all its folders do, so the longest prefix that exists as spelled
+    // is searched from the end: a new name in an existing folder then costs one lookup, not one
+    // per folder level. Components before it need no case search.
+    size_t spelled = 0;
+    for (size_t count = parts.size() - (parts.empty() ? 0 : 1); count > 0 && spelled == 0;
+         --count) {
+        std::string prefix = current;
+        for (size_t i = 0; i < count; ++i) {
+            prefix += parts[i];
+            if (i + 1 < count) {
+                prefix += '/';
+            }
+        }
+        if (LStat(prefix, st)) {
+            spelled = count;
+        }
+    }
+    // The component after the spelled prefix was looked up above (or, as the last one, by the
+    // first lookup when no trailing separator changed its meaning) and is missing as spelled.
+    const bool nextKnownMissing = spelled + 1 < parts.size() || !trailing;
     bool resolving = true;
     for (size_t i = 0; i < parts.size(); ++i) {
         std::string next = current + parts[i];
-        if (resolving && parts[i] != "." && parts[i] != ".." && !LStat(next, st)) {
+        if (resolving && i >= spelled && parts[i] != "." && parts[i] != ".." &&
+            ((i == spelled && nextKnownMissing) || !LStat(next, st))) {
             std::string found;
             if (FindNoCase(current.empty() ? "." : current, parts[i], found)) {
                 next = current + found;
@@ -432,6 +482,9 @@ bool SetAttributes(const std::wstring& path, uint32_t attributes) {
     }
     mode_t mode = st.st_mode & 07777;
     mode = (attributes & kAttrReadOnly) ? (mode & ~static_cast<mode_t>(0222)) : (mode | S_IWUSR);
+    if (mode == (st.st_mode & 07777)) {
+        return true;  // nothing to change: spares a call per file when a package is unpacked
+    }
     if (::chmod(native.c_str(), mode) != 0) {
         Fail(native, errno);
         return false;
@@ -611,7 +664,9 @@ bool File::TryOpen(const std::wstring& path, Mode mode) {
         SetLastError(kErrorSharingViolation);
         return false;
     }
-    if (mode == Mode::kCreateWrite && ::ftruncate(fd, 0) != 0) {
+    // Only a file with content is cut: ext4 writes back a file cut to zero as soon as it is
+    // closed, which would make every new file of a large unpacking a synchronous write.
+    if (mode == Mode::kCreateWrite && opened.st_size > 0 && ::ftruncate(fd, 0) != 0) {
         Fail(native, errno);
         ::close(fd);
         return false;

@@ -14,8 +14,6 @@ void AppendDiagnosticLine(std::wstring_view text);
 
 namespace {
 std::mutex g_outputLock;
-bool g_unattended = false;
-std::wstring g_title = L"Update";
 
 void WriteStdErr(const std::string& line) {
     HANDLE err = ::GetStdHandle(STD_ERROR_HANDLE);
@@ -30,7 +28,7 @@ void DebugOutput(std::wstring_view text) {
     AppendDiagnosticLine(text);
     std::wstring line(text);
     ::OutputDebugStringW(line.c_str());
-    if (g_unattended) {
+    if (IsUnattended()) {
         std::lock_guard<std::mutex> guard(g_outputLock);
         WriteStdErr("[debug] " + WideToUtf8(text) + "\n");
     }
@@ -39,26 +37,13 @@ void DebugOutput(std::wstring_view text) {
 void ShowMessage(std::wstring_view text) {
     AppendDiagnosticLine(text);
     std::wstring message(text);
-    if (g_unattended) {
+    if (IsUnattended()) {
         ::OutputDebugStringW(message.c_str());
         std::lock_guard<std::mutex> guard(g_outputLock);
-        WriteStdErr("[" + WideToUtf8(g_title) + "] " + WideToUtf8(text) + "\n");
+        WriteStdErr("[" + WideToUtf8(AppTitle()) + "] " + WideToUtf8(text) + "\n");
         return;
     }
-    ::MessageBoxW(nullptr, message.c_str(), g_title.c_str(), MB_OK);
-}
-
-void SetUnattended(bool unattended) {
-    g_unattended = unattended;
-}
-bool IsUnattended() {
-    return g_unattended;
-}
-void SetAppTitle(std::wstring title) {
-    g_title = std::move(title);
-}
-const std::wstring& AppTitle() {
-    return g_title;
+    ::MessageBoxW(nullptr, message.c_str(), AppTitle().c_str(), MB_OK);
 }
 
 }  // namespace platform
