@@ -99,10 +99,10 @@ T& Make(WindowThread::Windows& windows, std::unique_ptr<T> window) {
 }
 
 platform::WindowSpec Popup(const Rect& rect) {
-    platform::WindowSpec spec;
-    spec.style = WS_POPUP | WS_VISIBLE;
-    spec.rect = rect;
-    return spec;
+    platform::WindowSpec desc;
+    desc.style = WS_POPUP | WS_VISIBLE;
+    desc.rect = rect;
+    return desc;
 }
 
 class RealWindows : public ::testing::Test {

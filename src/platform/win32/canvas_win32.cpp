@@ -340,12 +340,12 @@ IconHandle LoadIconResource(int id) {
 
 Font::Font() = default;
 
-Font::Font(const FontSpec& spec) : m_spec(spec), m_impl(std::make_unique<Impl>()) {
-    m_impl->font.Reset(::CreateFontW(spec.height, 0, 0, 0, spec.weight, spec.italic ? TRUE : FALSE,
-                                     spec.underline ? TRUE : FALSE, FALSE,
-                                     static_cast<DWORD>(spec.charset), OUT_DEFAULT_PRECIS,
-                                     CLIP_DEFAULT_PRECIS, static_cast<DWORD>(spec.quality),
-                                     static_cast<DWORD>(spec.pitchAndFamily), spec.face.c_str()));
+Font::Font(const FontSpec& desc) : m_spec(desc), m_impl(std::make_unique<Impl>()) {
+    m_impl->font.Reset(::CreateFontW(desc.height, 0, 0, 0, desc.weight, desc.italic ? TRUE : FALSE,
+                                     desc.underline ? TRUE : FALSE, FALSE,
+                                     static_cast<DWORD>(desc.charset), OUT_DEFAULT_PRECIS,
+                                     CLIP_DEFAULT_PRECIS, static_cast<DWORD>(desc.quality),
+                                     static_cast<DWORD>(desc.pitchAndFamily), desc.face.c_str()));
     if (!m_impl->font.Get()) {
         m_impl.reset();
     }

@@ -48,7 +48,7 @@ struct WindowRecord {
     Window* object = nullptr;
     DWORD thread = 0;
     bool created = false;              // WM_CREATE has reached the object
-    const WindowSpec* spec = nullptr;  // while CreateWindowEx runs
+    const WindowSpec* desc = nullptr;  // while CreateWindowEx runs
     bool dragging = false;
     Point dragStart;   // screen point of the press
     Point dragOrigin;  // window's top-left corner at the press
@@ -68,7 +68,7 @@ std::unordered_map<HWND, WindowRecord>& Table() {
 // A window being created on this thread: its first message binds it to the object.
 struct Creating {
     Window* object;
-    const WindowSpec* spec;
+    const WindowSpec* desc;
     HWND bound;
     Creating* previous;
 };
@@ -232,7 +232,7 @@ LRESULT CALLBACK LayerWindowProc(HWND h, UINT message, WPARAM wParam, LPARAM lPa
     }
     Window* object = nullptr;
     bool created = false;
-    const WindowSpec* spec = nullptr;
+    const WindowSpec* desc = nullptr;
     bool bindNow = false;
     {
         std::lock_guard lock(TableMutex());
@@ -246,7 +246,7 @@ LRESULT CALLBACK LayerWindowProc(HWND h, UINT message, WPARAM wParam, LPARAM lPa
             WindowRecord rec;
             rec.object = t_creating->object;
             rec.thread = thread;
-            rec.spec = t_creating->spec;
+            rec.desc = t_creating->desc;
             it = table.insert_or_assign(h, rec).first;
             t_creating->bound = h;
             bindNow = true;
@@ -257,7 +257,7 @@ LRESULT CALLBACK LayerWindowProc(HWND h, UINT message, WPARAM wParam, LPARAM lPa
             if (message == WM_CREATE) {
                 it->second.created = true;
                 created = true;
-                spec = it->second.spec;
+                desc = it->second.desc;
             }
         }
     }
@@ -278,7 +278,7 @@ LRESULT CALLBACK LayerWindowProc(HWND h, UINT message, WPARAM wParam, LPARAM lPa
     LPARAM l = lParam;
     std::optional<Canvas> eraseCanvas;
     if (message == WM_CREATE) {
-        l = reinterpret_cast<LPARAM>(spec);
+        l = reinterpret_cast<LPARAM>(desc);
     } else if (message == WM_ERASEBKGND) {
         eraseCanvas.emplace(win32::CanvasOnDc(reinterpret_cast<HDC>(wParam), {}));
         w = reinterpret_cast<WPARAM>(&*eraseCanvas);
@@ -455,29 +455,29 @@ Window* Window::FromHandle(WindowHandle handle) {
     return it->second.object;
 }
 
-bool Window::Create(const WindowSpec& spec) {
+bool Window::Create(const WindowSpec& desc) {
     if (m_handle || !RegisterLayerClass()) {
         return false;
     }
     HWND parent = nullptr;
-    if (spec.parent) {
-        parent = H(spec.parent->Handle());
+    if (desc.parent) {
+        parent = H(desc.parent->Handle());
         if (!parent || !::IsWindow(parent) ||
             ::GetWindowThreadProcessId(parent, nullptr) != ::GetCurrentThreadId()) {
             return false;
         }
     }
-    const bool child = (spec.style & WS_CHILD) != 0;
+    const bool child = (desc.style & WS_CHILD) != 0;
     if (child && !parent) {
         return false;
     }
-    const Size size = ClampSize(spec.rect);
-    Creating creating{this, &spec, nullptr, t_creating};
+    const Size size = ClampSize(desc.rect);
+    Creating creating{this, &desc, nullptr, t_creating};
     t_creating = &creating;
     HWND h =
-        ::CreateWindowExW(spec.exStyle, kClassName, spec.text.c_str(), spec.style, spec.rect.left,
-                          spec.rect.top, size.cx, size.cy, parent,
-                          child ? reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)) : nullptr,
+        ::CreateWindowExW(desc.exStyle, kClassName, desc.text.c_str(), desc.style, desc.rect.left,
+                          desc.rect.top, size.cx, size.cy, parent,
+                          child ? reinterpret_cast<HMENU>(static_cast<INT_PTR>(desc.id)) : nullptr,
                           ::GetModuleHandleW(nullptr), nullptr);
     t_creating = creating.previous;
     if (!h) {
@@ -488,7 +488,7 @@ bool Window::Create(const WindowSpec& spec) {
         return false;
     }
     WithRecord(h, [](WindowRecord& rec) {
-        rec.spec = nullptr;
+        rec.desc = nullptr;
         return true;
     });
     return ::IsWindow(h) && H(m_handle) == h;
