@@ -53,9 +53,9 @@ int main(int argc, char** argv) {
     g_restart_exe = L"NoClientRunsHere.exe";
 
     StatusWindow window;
-    platform::WindowSpec spec;
-    spec.style = WS_POPUP;
-    if (!window.Create(spec))
+    platform::WindowSpec desc;
+    desc.style = WS_POPUP;
+    if (!window.Create(desc))
         return 2;
     SetUpdateDialogWindow(window.Handle());
 

@@ -145,7 +145,7 @@ struct FontSpec {
 class Font {
   public:
     Font();
-    explicit Font(const FontSpec& spec);
+    explicit Font(const FontSpec& desc);
     ~Font();
     Font(Font&& other) noexcept;
     Font& operator=(Font&& other) noexcept;

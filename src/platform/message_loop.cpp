@@ -58,13 +58,13 @@ Dialog::~Dialog() {
 }
 
 int Dialog::DoModal() {
-    WindowSpec spec;
-    spec.text = m_template.text;
-    spec.style = m_template.style & ~WS_VISIBLE;
-    spec.exStyle = m_template.exStyle;
-    spec.rect = Rect::FromSize({0, 0}, m_template.size);
-    spec.parent = m_parent;
-    if (!Create(spec))
+    WindowSpec desc;
+    desc.text = m_template.text;
+    desc.style = m_template.style & ~WS_VISIBLE;
+    desc.exStyle = m_template.exStyle;
+    desc.rect = Rect::FromSize({0, 0}, m_template.size);
+    desc.parent = m_parent;
+    if (!Create(desc))
         return -1;
     const LResult init = Send(WM_INITDIALOG, 0, 0);
     if (init != 0 && Exists()) {

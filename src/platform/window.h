@@ -315,7 +315,7 @@ class Window {
     // Creates the window: WM_CREATE (an answer of -1 destroys it again and fails), then WM_SIZE
     // and WM_MOVE with its first position; shown when the style holds WS_VISIBLE. False when it
     // could not be created.
-    bool Create(const WindowSpec& spec);
+    bool Create(const WindowSpec& desc);
     // Destroys the window and its children: WM_DESTROY to the window, then to its children, then
     // WM_NCDESTROY to each. Nothing when there is no window.
     void Destroy();

@@ -16,13 +16,13 @@ CExplorer1::~CExplorer1() {
 
 bool CExplorer1::CreateControl(const std::wstring& windowName, uint32_t style,
                                const platform::Rect& rect, platform::Window* parent, int id) {
-    platform::WindowSpec spec;
-    spec.text = windowName;
-    spec.style = style | WS_CHILD;
-    spec.rect = rect;
-    spec.parent = parent;
-    spec.id = id;
-    if (!Create(spec)) {
+    platform::WindowSpec desc;
+    desc.text = windowName;
+    desc.style = style | WS_CHILD;
+    desc.rect = rect;
+    desc.parent = parent;
+    desc.id = id;
+    if (!Create(desc)) {
         return false;
     }
     m_view = platform::CreateHtmlView(*this);

@@ -26,12 +26,12 @@ bool CSkinButtonEx::CreateButton(const std::wstring& caption, const platform::Re
     m_nNotifyMsg = notifyMsg;
     m_bPressed = 0;
     m_bHover = 0;
-    platform::WindowSpec spec;
-    spec.style = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN;
-    spec.rect = rect;
-    spec.parent = parent;
-    spec.id = id;
-    if (!Create(spec)) {
+    platform::WindowSpec desc;
+    desc.style = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN;
+    desc.rect = rect;
+    desc.parent = parent;
+    desc.id = id;
+    if (!Create(desc)) {
         return false;
     }
     SetText(caption);

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include "launch/staging.h"
+#include "support/http_test_server.h"
+#include "support/zip_builder.h"
 #include "platform/fs.h"
 #include "support/run_process.h"
 #include "support/test_files.h"
@@ -91,6 +93,30 @@ TEST_F(LaunchE2eTest, WholeSpineEndsWithTheStagingFolderRemoved) {
     // The update run writes its file name: empty, since no word of the comment was split off.
     EXPECT_EQ(Log().find("[two"), std::string::npos);
     EXPECT_EQ(Log().rfind("\nwords\n"), std::string::npos) << Log();
+}
+
+TEST_F(LaunchE2eTest, UnattendedUpdateInstallsThePackageAndCleansUp) {
+    testing_support::HttpTestServer server;
+    tqtest::ZipBuilder package;
+    package.AddFile("config/qrsvr.ini", "[Version]\r\nMajor=2\r\nMinor=1\r\nThirdVer=0\r\n");
+    package.AddFile("data/new.txt", "new file");
+    server.Route("/pkg.zip", testing_support::HttpTestResponse::Ok(package.Build()));
+    WriteFileBytes(m_install + kSep + L"KData" + kSep + L"cache.dat", "cache");
+
+    ASSERT_EQ(Run({L"-first", L"-url:" + server.Url("/pkg.zip"), L"-version:2.1.0", L"-silent"}),
+              0);
+    ASSERT_TRUE(WaitFor([&] { return Log().find(" is to clean") != std::string::npos; }, 120000))
+        << Log();
+    ASSERT_TRUE(WaitFor([&] { return !platform::Exists(Staging(L"tq_update_zt_0029")); }, 30000));
+    EXPECT_EQ(ReadFileBytes(m_install + kSep + L"data" + kSep + L"new.txt"), "new file");
+    EXPECT_NE(ReadFileBytes(m_install + kSep + L"config" + kSep + L"qrsvr.ini").find("Major=2"),
+              std::string::npos);
+    EXPECT_FALSE(platform::Exists(m_install + kSep + L"KData"));
+    const std::string log = ReadFileBytes(m_install + kSep + L"Update2.log");
+    EXPECT_NE(log.find("new.txt\"\r\n"), std::string::npos) << log;
+    EXPECT_NE(log.find("qrsvr.ini\"\r\n"), std::string::npos) << log;
+    // Package file, extraction folder and staging folder are all gone.
+    EXPECT_TRUE(WaitFor([&] { return TempEntries().empty(); }, 30000));
 }
 
 TEST_F(LaunchE2eTest, CleanRunRemovesOnlyStagingFolders) {

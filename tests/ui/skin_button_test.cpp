@@ -71,10 +71,10 @@ class ButtonHarness {
             Bitmap strip = MakeStrip();
             Owner owner;
             CSkinButtonEx button;
-            platform::WindowSpec spec;
-            spec.style = WS_POPUP | WS_VISIBLE;
-            spec.rect = {200, 200, 500, 300};
-            owner.Create(spec);
+            platform::WindowSpec desc;
+            desc.style = WS_POPUP | WS_VISIBLE;
+            desc.rect = {200, 200, 500, 300};
+            owner.Create(desc);
             button.CreateButton(setup.caption, {20, 30, 20 + setup.width, 30 + kCellHeight}, &owner,
                                 7, WM_UPDATE_START);
             if (setup.skinned) {

@@ -213,8 +213,8 @@ TEST(WindowMessages, CreateAndDestroySequence) {
 
     // A child without a parent cannot be made.
     RecordingWindow orphan;
-    WindowSpec spec = TopLevel({0, 0, 1, 1}, WS_CHILD);
-    EXPECT_FALSE(orphan.Create(spec));
+    WindowSpec desc = TopLevel({0, 0, 1, 1}, WS_CHILD);
+    EXPECT_FALSE(orphan.Create(desc));
 
     parent.Clear();
     child.Clear();

@@ -100,20 +100,20 @@ class UiThread {
 };
 
 inline platform::WindowSpec TopLevel(platform::Rect rect, uint32_t style = WS_POPUP | WS_VISIBLE) {
-    platform::WindowSpec spec;
-    spec.rect = rect;
-    spec.style = style;
-    return spec;
+    platform::WindowSpec desc;
+    desc.rect = rect;
+    desc.style = style;
+    return desc;
 }
 
 inline platform::WindowSpec ChildOf(platform::Window& parent, platform::Rect rect, int id = 0,
                                     uint32_t style = WS_CHILD | WS_VISIBLE) {
-    platform::WindowSpec spec;
-    spec.rect = rect;
-    spec.style = style;
-    spec.parent = &parent;
-    spec.id = id;
-    return spec;
+    platform::WindowSpec desc;
+    desc.rect = rect;
+    desc.style = style;
+    desc.parent = &parent;
+    desc.id = id;
+    return desc;
 }
 
 }  // namespace window_test

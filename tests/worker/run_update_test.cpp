@@ -133,6 +133,8 @@ tqString Narrow(const std::wstring& url) {
 class RunUpdateTest : public ::testing::Test {
   protected:
     void SetUp() override {
+        // A failed installation may report a log it cannot open: never wait for a click.
+        platform::SetUnattended(true);
         // Each test has its own temporary folder: package files and extraction folders land there.
         SetTempFolder(WideToUtf8(m_tmp.Path()));
         // A failing installation reports through message boxes, which must not wait for a click.

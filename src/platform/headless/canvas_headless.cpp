@@ -140,11 +140,11 @@ namespace {
 constexpr const char* kCjkFamily = "WenQuanYi Zen Hei";
 constexpr const char* kLatinFamily = "DejaVu Sans";
 
-bool IsCjkFace(const FontSpec& spec) {
-    if (spec.charset == 128 || spec.charset == 129 || spec.charset == 134 || spec.charset == 136) {
+bool IsCjkFace(const FontSpec& desc) {
+    if (desc.charset == 128 || desc.charset == 129 || desc.charset == 134 || desc.charset == 136) {
         return true;
     }
-    for (wchar_t c : spec.face) {
+    for (wchar_t c : desc.face) {
         if (c >= 0x2E80)
             return true;
     }
@@ -158,7 +158,7 @@ bool IsCjkFace(const FontSpec& spec) {
                                                     L"KaiTi",
                                                     L"FangSong"};
     for (const wchar_t* name : kCjkLatinNames) {
-        if (EqualsNoCaseAscii(spec.face, name))
+        if (EqualsNoCaseAscii(desc.face, name))
             return true;
     }
     return false;
@@ -187,26 +187,26 @@ double EmSizeForCell(const char* family, int weight, bool italic, int cellHeight
     return em;
 }
 
-PangoFontDescription* Describe(const FontSpec& spec) {
-    const bool cjk = IsCjkFace(spec);
+PangoFontDescription* Describe(const FontSpec& desc) {
+    const bool cjk = IsCjkFace(desc);
     const char* family = cjk ? kCjkFamily : kLatinFamily;
-    const int weight = std::clamp(spec.weight == 0 ? FW_NORMAL : spec.weight, 100, 1000);
+    const int weight = std::clamp(desc.weight == 0 ? FW_NORMAL : desc.weight, 100, 1000);
     double em;
-    if (spec.height > 0 && cjk) {
+    if (desc.height > 0 && cjk) {
         // The CJK faces asked for have no internal leading (cell height = em), so their glyphs
         // are as tall as the cell; the substitute draws at that em size to look the same.
-        em = std::min(spec.height, 2048);
-    } else if (spec.height > 0) {
-        em = EmSizeForCell(family, weight, spec.italic, std::min(spec.height, 2048));
-    } else if (spec.height < 0) {
-        em = std::min(-static_cast<double>(spec.height), 2048.0);
+        em = std::min(desc.height, 2048);
+    } else if (desc.height > 0) {
+        em = EmSizeForCell(family, weight, desc.italic, std::min(desc.height, 2048));
+    } else if (desc.height < 0) {
+        em = std::min(-static_cast<double>(desc.height), 2048.0);
     } else {
-        em = EmSizeForCell(family, weight, spec.italic, 16);
+        em = EmSizeForCell(family, weight, desc.italic, 16);
     }
     PangoFontDescription* d = pango_font_description_new();
     pango_font_description_set_family(d, family);
     pango_font_description_set_weight(d, static_cast<PangoWeight>(weight));
-    pango_font_description_set_style(d, spec.italic ? PANGO_STYLE_ITALIC : PANGO_STYLE_NORMAL);
+    pango_font_description_set_style(d, desc.italic ? PANGO_STYLE_ITALIC : PANGO_STYLE_NORMAL);
     pango_font_description_set_absolute_size(d, em * PANGO_SCALE);
     return d;
 }
@@ -220,8 +220,8 @@ const Font& DefaultFont() {
 }  // namespace
 
 Font::Font() = default;
-Font::Font(const FontSpec& spec) : m_spec(spec), m_impl(std::make_unique<Impl>()) {
-    m_impl->description = Describe(spec);
+Font::Font(const FontSpec& desc) : m_spec(desc), m_impl(std::make_unique<Impl>()) {
+    m_impl->description = Describe(desc);
 }
 Font::~Font() = default;
 Font::Font(Font&& other) noexcept = default;

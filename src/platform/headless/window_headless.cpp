@@ -680,7 +680,7 @@ Window* Window::FromHandle(WindowHandle handle) {
     return rec && OnThisThread(rec) ? rec->object : nullptr;
 }
 
-bool Window::Create(const WindowSpec& spec) {
+bool Window::Create(const WindowSpec& desc) {
     if (m_handle)
         return false;
     auto q = CurrentQueue();
@@ -689,12 +689,12 @@ bool Window::Create(const WindowSpec& spec) {
         Lock lock(S().mutex);
         State& s = S();
         WindowRec* parent = nullptr;
-        if (spec.parent) {
-            parent = Find(spec.parent->m_handle);
+        if (desc.parent) {
+            parent = Find(desc.parent->m_handle);
             if (!parent || !OnThisThread(parent))
                 return false;
         }
-        if ((spec.style & WS_CHILD) && !parent)
+        if ((desc.style & WS_CHILD) && !parent)
             return false;
         auto rec = std::make_unique<WindowRec>();
         rec->id = s.nextId;
@@ -702,12 +702,12 @@ bool Window::Create(const WindowSpec& spec) {
         rec->object = this;
         rec->queue = q;
         rec->parent = parent;
-        const Size size = ClampSize(spec.rect);
-        rec->rect = Rect::FromSize(spec.rect.TopLeft(), size);
-        rec->style = spec.style;
-        rec->exStyle = spec.exStyle;
-        rec->controlId = spec.id;
-        rec->text = spec.text;
+        const Size size = ClampSize(desc.rect);
+        rec->rect = Rect::FromSize(desc.rect.TopLeft(), size);
+        rec->style = desc.style;
+        rec->exStyle = desc.exStyle;
+        rec->controlId = desc.id;
+        rec->text = desc.text;
         if (parent) {
             parent->children.push_back(rec.get());
         } else {
@@ -718,7 +718,7 @@ bool Window::Create(const WindowSpec& spec) {
         s.windows.emplace(rec->id, std::move(rec));
     }
     m_handle = handle;
-    if (CallProc(this, WM_CREATE, 0, reinterpret_cast<LParam>(&spec)) == -1) {
+    if (CallProc(this, WM_CREATE, 0, reinterpret_cast<LParam>(&desc)) == -1) {
         Destroy();
         return false;
     }
