@@ -137,8 +137,6 @@ class RunUpdateTest : public ::testing::Test {
         platform::SetUnattended(true);
         // Each test has its own temporary folder: package files and extraction folders land there.
         SetTempFolder(WideToUtf8(m_tmp.Path()));
-        // A failing installation reports through message boxes, which must not wait for a click.
-        SetUnattended(true);
         testing_support::MakeFolders(m_tmp / L"install");
         testing_support::WriteFileBytes(m_tmp / L"install/keep.txt", "old");
         g_des = m_tmp / L"install";
